@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+#include <exception>
+#include <string>
+
+namespace tessary {
+
+// The one exception type the program raises for expected failures: database
+// errors, settings errors, range errors. Its text is shown to the operator by
+// the general error report, so it is written for people.
+class Error : public std::exception
+{
+public:
+    explicit Error(QString message) : m_message(std::move(message)), m_utf8(m_message.toStdString()) {}
+    const QString &message() const noexcept { return m_message; }
+    const char *what() const noexcept override { return m_utf8.c_str(); }
+
+private:
+    QString m_message;
+    std::string m_utf8;
+};
+
+} // namespace tessary

@@ -1,0 +1,193 @@
+#include "prompts.h"
+#include "errors.h"
+
+#include <stdexcept>
+
+namespace tessary {
+
+namespace {
+
+// Used until the program installs its window-based service: answers every
+// question negatively and never blocks.
+class RefusingPrompts : public PromptService
+{
+public:
+    MessageResult message(MessageKind, const QString &, const QString &, bool withCancel) override
+    {
+        return withCancel ? MessageResult::Cancel : MessageResult::Ok;
+    }
+    std::optional<QString> inputText(const QString &, const QString &, int) override { return std::nullopt; }
+    QString openFileName(const QString &, const QString &, const QString &) override { return {}; }
+    QString saveFileName(const QString &, const QString &, const QString &, const QString &) override { return {}; }
+    std::optional<QFont> chooseFont(const QFont &) override { return std::nullopt; }
+    void beep() override {}
+};
+
+std::unique_ptr<PromptService> &installed()
+{
+    static std::unique_ptr<PromptService> service = std::make_unique<RefusingPrompts>();
+    return service;
+}
+
+} // namespace
+
+PromptService &prompts()
+{
+    return *installed();
+}
+
+std::unique_ptr<PromptService> setPromptService(std::unique_ptr<PromptService> service)
+{
+    if (!service)
+        service = std::make_unique<RefusingPrompts>();
+    std::unique_ptr<PromptService> previous = std::move(installed());
+    installed() = std::move(service);
+    return previous;
+}
+
+void ShowErrorBox(const QString &text)
+{
+    prompts().message(MessageKind::Error, QStringLiteral("Error"), text, false);
+}
+
+void ShowInformationBox(const QString &text)
+{
+    prompts().message(MessageKind::Information, QStringLiteral("Information"), text, false);
+}
+
+void ShowPostError()
+{
+    ShowErrorBox(QStringLiteral("Unable to post the data."));
+}
+
+void ShowCreateError()
+{
+    ShowErrorBox(QStringLiteral("Unable to create the new object."));
+}
+
+void ShowSettingsSaved()
+{
+    ShowInformationBox(QStringLiteral("Settings are saved."));
+}
+
+static bool confirm(const QString &text)
+{
+    return prompts().message(MessageKind::Confirmation, QStringLiteral("Confirm"), text, true) == MessageResult::Ok;
+}
+
+bool ConfirmDelete()
+{
+    return confirm(QStringLiteral("Delete the record?"));
+}
+
+bool ConfirmOverwrite()
+{
+    return confirm(QStringLiteral("Overwrite the record?"));
+}
+
+QString errorReportText(const QString &text)
+{
+    // A full stop is added when the last character sorts after '.', so
+    // messages ending in a letter or digit read as sentences while those
+    // already ending in punctuation such as '!' or '.' stay as they are.
+    if (!text.isEmpty() && text.back().unicode() > u'.')
+        return text + QLatin1Char('.');
+    return text;
+}
+
+void ShowErrorReport(const QString &text)
+{
+    prompts().message(MessageKind::Error, QStringLiteral("Tessary"), errorReportText(text), false);
+}
+
+bool guarded(const std::function<void()> &handler)
+{
+    try {
+        handler();
+        return true;
+    } catch (const Error &e) {
+        ShowErrorReport(e.message());
+    } catch (const std::exception &e) {
+        ShowErrorReport(QString::fromLocal8Bit(e.what()));
+    } catch (...) {
+        ShowErrorReport(QStringLiteral("Unknown error"));
+    }
+    return false;
+}
+
+// ---------------------------------------------------------------------------
+
+MessageResult ScriptedPrompts::message(MessageKind kind, const QString &title, const QString &text, bool withCancel)
+{
+    asked.push_back({QStringLiteral("message"), kind, title, text, withCancel});
+    if (!withCancel)
+        return MessageResult::Ok;
+    if (messageAnswers.empty())
+        throw std::logic_error("ScriptedPrompts: unexpected question: " + text.toStdString());
+    MessageResult answer = messageAnswers.front();
+    messageAnswers.pop_front();
+    return answer;
+}
+
+std::optional<QString> ScriptedPrompts::inputText(const QString &caption, const QString &prompt, int)
+{
+    asked.push_back({QStringLiteral("input"), MessageKind::Information, caption, prompt, true});
+    if (inputAnswers.empty())
+        throw std::logic_error("ScriptedPrompts: unexpected input dialog: " + caption.toStdString());
+    auto answer = inputAnswers.front();
+    inputAnswers.pop_front();
+    return answer;
+}
+
+QString ScriptedPrompts::openFileName(const QString &title, const QString &filter, const QString &)
+{
+    asked.push_back({QStringLiteral("open"), MessageKind::Information, title, filter, true});
+    if (fileAnswers.empty())
+        throw std::logic_error("ScriptedPrompts: unexpected open dialog: " + title.toStdString());
+    QString answer = fileAnswers.front();
+    fileAnswers.pop_front();
+    return answer;
+}
+
+QString ScriptedPrompts::saveFileName(const QString &title, const QString &filter, const QString &, const QString &)
+{
+    asked.push_back({QStringLiteral("save"), MessageKind::Information, title, filter, true});
+    if (fileAnswers.empty())
+        throw std::logic_error("ScriptedPrompts: unexpected save dialog: " + title.toStdString());
+    QString answer = fileAnswers.front();
+    fileAnswers.pop_front();
+    return answer;
+}
+
+std::optional<QFont> ScriptedPrompts::chooseFont(const QFont &)
+{
+    asked.push_back({QStringLiteral("font"), MessageKind::Information, {}, {}, true});
+    if (fontAnswers.empty())
+        throw std::logic_error("ScriptedPrompts: unexpected font dialog");
+    auto answer = fontAnswers.front();
+    fontAnswers.pop_front();
+    return answer;
+}
+
+QStringList ScriptedPrompts::messages() const
+{
+    QStringList out;
+    for (const Asked &a : asked)
+        if (a.what == QLatin1String("message"))
+            out << a.text;
+    return out;
+}
+
+ScopedScriptedPrompts::ScopedScriptedPrompts()
+{
+    auto owned = std::make_unique<ScriptedPrompts>();
+    m_prompts = owned.get();
+    m_previous = setPromptService(std::move(owned));
+}
+
+ScopedScriptedPrompts::~ScopedScriptedPrompts()
+{
+    setPromptService(std::move(m_previous));
+}
+
+} // namespace tessary

@@ -1,0 +1,125 @@
+#pragma once
+
+#include <QFont>
+#include <QString>
+#include <QStringList>
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <variant>
+#include <vector>
+
+class QWidget;
+
+namespace tessary {
+
+// Every modal question the program asks goes through one replaceable
+// service. The real program installs one that shows Qt dialogs; tests install
+// a ScriptedPrompts and answer by script.
+enum class MessageKind { Error, Information, Confirmation, Warning };
+
+enum class MessageResult { Ok, Cancel };
+
+class PromptService
+{
+public:
+    virtual ~PromptService() = default;
+
+    // A modal message box. `title` is the window caption; with `withCancel`
+    // the box shows OK and Cancel (OK default, Cancel on Escape and close).
+    virtual MessageResult message(MessageKind kind, const QString &title, const QString &text, bool withCancel) = 0;
+
+    // A text-input dialog; nullopt when cancelled.
+    virtual std::optional<QString> inputText(const QString &caption, const QString &prompt, int maxLength) = 0;
+
+    // File dialogs; the empty text when cancelled. `filter` uses the Windows-style
+    // "Description|*.ext;*.ext2|..." form (converted by the implementation).
+    virtual QString openFileName(const QString &title, const QString &filter, const QString &initialDir) = 0;
+    virtual QString saveFileName(const QString &title, const QString &filter, const QString &initialDir,
+                                 const QString &defaultExt) = 0;
+
+    // A font dialog; nullopt when cancelled.
+    virtual std::optional<QFont> chooseFont(const QFont &initial) = 0;
+
+    // The system's default message beep.
+    virtual void beep() = 0;
+};
+
+// The installed service. Never null: before anything is installed, a service
+// that refuses every question (Cancel / empty) is used, so data code never
+// blocks on a missing window.
+PromptService &prompts();
+// Installs `service` and returns the one it replaces.
+std::unique_ptr<PromptService> setPromptService(std::unique_ptr<PromptService> service);
+
+// The fixed prompts shared across the program.
+void ShowPostError();          // "Unable to post the data."
+void ShowCreateError();        // "Unable to create the new object."
+void ShowSettingsSaved();      // "Settings are saved."
+bool ConfirmDelete();          // "Delete the record?"
+bool ConfirmOverwrite();       // "Overwrite the record?"
+void ShowErrorBox(const QString &text);       // titled "Error", OK
+void ShowInformationBox(const QString &text); // titled "Information", OK
+
+// The general error report: titled "Tessary", error icon, OK. A full stop is
+// appended when the text's last character sorts after '.'.
+QString errorReportText(const QString &text);
+void ShowErrorReport(const QString &text);
+
+// Runs `handler`, showing any exception it raises through the general error
+// report, so no error escapes into the event loop. Answers false on error.
+bool guarded(const std::function<void()> &handler);
+
+// A service for tests: answers are taken from queues, every question is
+// recorded. An unanswered question fails loudly (throws), so a test never
+// blocks and never passes by accident.
+class ScriptedPrompts : public PromptService
+{
+public:
+    struct Asked
+    {
+        QString what;   // "message", "input", "open", "save", "font"
+        MessageKind kind = MessageKind::Information;
+        QString title;
+        QString text;
+        bool withCancel = false;
+    };
+
+    std::vector<Asked> asked;
+    std::deque<MessageResult> messageAnswers;        // default when empty: Ok
+    std::deque<std::optional<QString>> inputAnswers;
+    std::deque<QString> fileAnswers;
+    std::deque<std::optional<QFont>> fontAnswers;
+    int beeps = 0;
+
+    MessageResult message(MessageKind kind, const QString &title, const QString &text, bool withCancel) override;
+    std::optional<QString> inputText(const QString &caption, const QString &prompt, int maxLength) override;
+    QString openFileName(const QString &title, const QString &filter, const QString &initialDir) override;
+    QString saveFileName(const QString &title, const QString &filter, const QString &initialDir,
+                         const QString &defaultExt) override;
+    std::optional<QFont> chooseFont(const QFont &initial) override;
+    void beep() override { ++beeps; }
+
+    // Texts of all message boxes shown so far, in order.
+    QStringList messages() const;
+    void clear() { asked.clear(); }
+};
+
+// Installs a ScriptedPrompts for the lifetime of this object and restores the
+// previous service afterwards.
+class ScopedScriptedPrompts
+{
+public:
+    ScopedScriptedPrompts();
+    ~ScopedScriptedPrompts();
+    ScriptedPrompts &operator*() { return *m_prompts; }
+    ScriptedPrompts *operator->() { return m_prompts; }
+
+private:
+    ScriptedPrompts *m_prompts;
+    std::unique_ptr<PromptService> m_previous;
+};
+
+} // namespace tessary
