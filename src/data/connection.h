@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+struct sqlite3;
+
+namespace tessary {
+
+class Query;
+
+// Reads the parts of an OLE DB style connection string the program uses.
+// Values may stand between double quotes ("Data Source="C:\a b\x.mdb"") or
+// not; a quoted value may contain ';'.
+struct ConnectionParameters
+{
+    QString dataSource;
+    QString password;
+    QString provider;
+};
+ConnectionParameters parseConnectionString(const QString &connectionString);
+
+// One open database file. Connecting never creates a file: a missing file, or
+// a file that is not a database holding the required tables, fails with the
+// engine's message. The database password of the connection string is
+// accepted and not used (the embedded engine has none).
+class Connection : public QObject
+{
+    Q_OBJECT
+public:
+    explicit Connection(QObject *parent = nullptr);
+    ~Connection() override;
+
+    void setConnectionString(const QString &text) { m_connectionString = text; }
+    QString connectionString() const { return m_connectionString; }
+
+    // Tables a file must hold to be accepted by connect().
+    void setRequiredTables(const QStringList &tables) { m_requiredTables = tables; }
+
+    void connect();
+    void disconnect();
+    bool connected() const { return m_db != nullptr; }
+    QString databasePath() const { return m_path; }
+
+    sqlite3 *handle() const; // throws when not connected
+
+    // Runs one statement that returns no rows (used by the schema tools and
+    // the query layer; the program itself sends only selects).
+    void exec(const QString &sql);
+
+    // Queries register themselves so a disconnect closes them.
+    void attach(Query *query);
+    void detach(Query *query);
+
+    // The engine's last error text.
+    QString lastError() const;
+
+private:
+    QString m_connectionString;
+    QString m_path;
+    QStringList m_requiredTables;
+    sqlite3 *m_db = nullptr;
+    QList<Query *> m_queries;
+};
+
+} // namespace tessary

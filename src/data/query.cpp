@@ -1,0 +1,1048 @@
+#include "query.h"
+#include "connection.h"
+#include "errors.h"
+#include "jetsql.h"
+
+#include <QLocale>
+#include <QRegularExpression>
+
+#include <sqlite3.h>
+
+#include <limits>
+
+namespace tessary {
+
+namespace {
+
+const QString kStoredDateFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
+
+// Maps a declared SQLite column type to the column types of the card
+// database. Unicode texts are declared NVARCHAR / LONGTEXT, 8-bit texts
+// VARCHAR, so both survive a round trip through the file.
+FieldType typeFromDecl(const QString &declared, bool primaryKey, int *maxLength)
+{
+    const QString t = declared.toUpper();
+    static const QRegularExpression lengthRe(QStringLiteral("\\((\\d+)\\)"));
+    const auto m = lengthRe.match(t);
+    *maxLength = m.hasMatch() ? m.captured(1).toInt() : 0;
+    if (primaryKey && t.startsWith(QLatin1String("INTEGER")))
+        return FieldType::AutoInc;
+    if (t.contains(QLatin1String("COUNTER")) || t.contains(QLatin1String("AUTOINC")))
+        return FieldType::AutoInc;
+    if (t.contains(QLatin1String("SMALLINT")))
+        return FieldType::SmallInt;
+    if (t.contains(QLatin1String("BOOL")) || t == QLatin1String("BIT") || t.contains(QLatin1String("YESNO")))
+        return FieldType::Boolean;
+    if (t.contains(QLatin1String("INT")) ||
+        (t.contains(QLatin1String("LONG")) && !t.contains(QLatin1String("LONGTEXT")) && !t.contains(QLatin1String("LONGBINARY"))))
+        return FieldType::Integer;
+    if (t.contains(QLatin1String("DOUBLE")) || t.contains(QLatin1String("FLOAT")) || t.contains(QLatin1String("REAL")) ||
+        t.contains(QLatin1String("CURRENCY")))
+        return FieldType::Double;
+    if (t.contains(QLatin1String("DATE")) || t.contains(QLatin1String("TIME")))
+        return FieldType::DateTime;
+    if (t.contains(QLatin1String("BLOB")) || t.contains(QLatin1String("BINARY")) || t.contains(QLatin1String("IMAGE")) ||
+        t.contains(QLatin1String("OLE")))
+        return FieldType::Blob;
+    if (t.startsWith(QLatin1Char('N')) || t.contains(QLatin1String("LONGTEXT")) || t.contains(QLatin1String("MEMO")))
+        return FieldType::Text;
+    return FieldType::AnsiText;
+}
+
+bool typesCompatible(FieldType declared, FieldType actual)
+{
+    if (declared == actual)
+        return true;
+    auto isText = [](FieldType t) { return t == FieldType::Text || t == FieldType::AnsiText; };
+    auto isInt = [](FieldType t) { return t == FieldType::Integer || t == FieldType::AutoInc; };
+    return (isText(declared) && isText(actual)) || (isInt(declared) && isInt(actual));
+}
+
+QString nullConversionError(FieldType target)
+{
+    return QStringLiteral("Could not convert variant of type (Null) into type (%1)").arg(fieldTypeName(target));
+}
+
+} // namespace
+
+QString fieldTypeName(FieldType type)
+{
+    switch (type) {
+    case FieldType::AutoInc: return QStringLiteral("AutoInc");
+    case FieldType::SmallInt: return QStringLiteral("SmallInt");
+    case FieldType::Integer: return QStringLiteral("Integer");
+    case FieldType::Boolean: return QStringLiteral("Boolean");
+    case FieldType::Double: return QStringLiteral("Float");
+    case FieldType::DateTime: return QStringLiteral("DateTime");
+    case FieldType::AnsiText: return QStringLiteral("String");
+    case FieldType::Text: return QStringLiteral("WideString");
+    case FieldType::Blob: return QStringLiteral("Blob");
+    }
+    return QStringLiteral("Unknown");
+}
+
+QDateTime parseDayMonthYear(const QString &text)
+{
+    static const QRegularExpression re(
+        QStringLiteral("^\\s*(\\d{1,2})/(\\d{1,2})/(\\d{1,4})(?:\\s+(\\d{1,2}):(\\d{2})(?::(\\d{2}))?)?\\s*$"));
+    const auto m = re.match(text);
+    if (!m.hasMatch())
+        return {};
+    const QDate date(m.captured(3).toInt(), m.captured(2).toInt(), m.captured(1).toInt());
+    if (!date.isValid())
+        return {};
+    QTime time(0, 0);
+    if (!m.captured(4).isEmpty()) {
+        time = QTime(m.captured(4).toInt(), m.captured(5).toInt(), m.captured(6).isEmpty() ? 0 : m.captured(6).toInt());
+        if (!time.isValid())
+            return {};
+    }
+    return QDateTime(date, time);
+}
+
+QString dateTimeText(const QDateTime &value)
+{
+    const QLocale locale = QLocale::system();
+    QString text = locale.toString(value.date(), QLocale::ShortFormat);
+    if (value.time() != QTime(0, 0))
+        text += QLatin1Char(' ') + locale.toString(value.time(), QLocale::LongFormat);
+    return text;
+}
+
+// ---------------------------------------------------------------------------
+// Field
+
+QString Field::name() const { return m_query->m_columns.at(m_column).name; }
+FieldType Field::type() const { return m_query->m_columns.at(m_column).type; }
+
+bool Field::isNull() const
+{
+    return value().isNull();
+}
+
+QVariant Field::value() const
+{
+    return m_query->currentValue(m_column);
+}
+
+QString Field::asString() const
+{
+    const QVariant v = value();
+    if (v.isNull())
+        throw Error(nullConversionError(FieldType::Text));
+    switch (type()) {
+    case FieldType::DateTime: return dateTimeText(v.toDateTime());
+    case FieldType::Boolean: return v.toBool() ? QStringLiteral("True") : QStringLiteral("False");
+    case FieldType::Blob: return QString::fromLatin1(v.toByteArray());
+    default: return v.toString();
+    }
+}
+
+QString Field::text() const
+{
+    try {
+        return asString();
+    } catch (const Error &) {
+        return {};
+    }
+}
+
+int Field::asInteger() const
+{
+    const QVariant v = value();
+    if (v.isNull())
+        return 0;
+    bool ok = false;
+    const qlonglong n = v.toLongLong(&ok);
+    if (!ok || n < std::numeric_limits<int>::min() || n > std::numeric_limits<int>::max())
+        throw Error(QStringLiteral("'%1' is not a valid integer value").arg(v.toString()));
+    return int(n);
+}
+
+bool Field::asBoolean() const
+{
+    const QVariant v = value();
+    return !v.isNull() && v.toBool();
+}
+
+double Field::asFloat() const
+{
+    const QVariant v = value();
+    if (v.isNull())
+        return 0;
+    bool ok = false;
+    const double d = v.toDouble(&ok);
+    if (!ok)
+        throw Error(QStringLiteral("'%1' is not a valid floating point value").arg(v.toString()));
+    return d;
+}
+
+QDateTime Field::asDateTime() const
+{
+    const QVariant v = value();
+    if (v.isNull())
+        return {};
+    return v.toDateTime();
+}
+
+QByteArray Field::asBytes() const
+{
+    const QVariant v = value();
+    if (v.isNull())
+        return {};
+    if (v.typeId() == QMetaType::QString)
+        return v.toString().toUtf8();
+    return v.toByteArray();
+}
+
+void Field::setValue(const QVariant &value)
+{
+    m_query->setBufferValue(m_column, value);
+}
+
+void Field::setString(const QString &text)
+{
+    const FieldType t = type();
+    switch (t) {
+    case FieldType::DateTime: {
+        QDateTime dt = parseDayMonthYear(text);
+        if (!dt.isValid())
+            dt = QDateTime::fromString(text, Qt::ISODate);
+        if (!dt.isValid())
+            throw Error(QStringLiteral("'%1' is not a valid date").arg(text));
+        m_query->setBufferValue(m_column, dt);
+        return;
+    }
+    case FieldType::AutoInc:
+    case FieldType::SmallInt:
+    case FieldType::Integer: {
+        bool ok = false;
+        const qlonglong n = text.trimmed().toLongLong(&ok);
+        if (!ok)
+            throw Error(QStringLiteral("'%1' is not a valid integer value").arg(text));
+        m_query->setBufferValue(m_column, n);
+        return;
+    }
+    case FieldType::Boolean: {
+        const QString t2 = text.trimmed().toLower();
+        if (t2 == QLatin1String("true") || t2 == QLatin1String("1") || t2 == QLatin1String("yes"))
+            m_query->setBufferValue(m_column, true);
+        else if (t2 == QLatin1String("false") || t2 == QLatin1String("0") || t2 == QLatin1String("no"))
+            m_query->setBufferValue(m_column, false);
+        else
+            throw Error(QStringLiteral("'%1' is not a valid boolean value").arg(text));
+        return;
+    }
+    case FieldType::Double: {
+        bool ok = false;
+        const double d = text.trimmed().toDouble(&ok);
+        if (!ok)
+            throw Error(QStringLiteral("'%1' is not a valid floating point value").arg(text));
+        m_query->setBufferValue(m_column, d);
+        return;
+    }
+    case FieldType::Blob:
+        m_query->setBufferValue(m_column, text.toUtf8());
+        return;
+    case FieldType::AnsiText:
+    case FieldType::Text:
+        m_query->setBufferValue(m_column, text);
+        return;
+    }
+}
+
+void Field::setInteger(int value) { m_query->setBufferValue(m_column, qlonglong(value)); }
+void Field::setBoolean(bool value) { m_query->setBufferValue(m_column, value); }
+void Field::setFloat(double value) { m_query->setBufferValue(m_column, value); }
+void Field::setDateTime(const QDateTime &value) { m_query->setBufferValue(m_column, value.isValid() ? QVariant(value) : QVariant()); }
+void Field::setBytes(const QByteArray &bytes) { m_query->setBufferValue(m_column, bytes.isNull() ? QByteArray("") : bytes); }
+void Field::clear() { m_query->setBufferValue(m_column, QVariant()); }
+
+// ---------------------------------------------------------------------------
+// Query
+
+void Query::StmtDeleter::operator()(sqlite3_stmt *stmt) const
+{
+    sqlite3_finalize(stmt);
+}
+
+Query::Query(Connection *connection, const QString &name, QObject *parent) : QObject(parent), m_connection(connection)
+{
+    setObjectName(name);
+    m_connection->attach(this);
+}
+
+Query::~Query()
+{
+    close();
+    m_connection->detach(this);
+}
+
+void Query::setSql(const QStringList &lines)
+{
+    close();
+    m_sql = lines;
+}
+
+Query::Stmt Query::prepare(const QString &sql) const
+{
+    sqlite3_stmt *stmt = nullptr;
+    const QByteArray utf8 = sql.toUtf8();
+    if (sqlite3_prepare_v2(m_connection->handle(), utf8.constData(), int(utf8.size()), &stmt, nullptr) != SQLITE_OK)
+        fail(QString());
+    return Stmt(stmt);
+}
+
+void Query::fail(const QString &context) const
+{
+    QString message = m_connection->lastError();
+    if (!context.isEmpty())
+        message = context + QStringLiteral(": ") + message;
+    throw Error(message);
+}
+
+void Query::requireActive() const
+{
+    if (m_state == State::Inactive)
+        throw Error(QStringLiteral("%1: Cannot perform this operation on a closed dataset").arg(name()));
+}
+
+void Query::requireUpdatable() const
+{
+    requireActive();
+    if (!m_lazy)
+        throw Error(QStringLiteral("%1: Cannot modify a read-only dataset").arg(name()));
+}
+
+void Query::readTableColumns(const QString &table, int tableIndex, QVector<Column> &into, QStringList &names)
+{
+    Stmt stmt = prepare(QStringLiteral("PRAGMA table_info(%1)").arg(quoteIdentifier(table)));
+    bool any = false;
+    while (sqlite3_step(stmt.get()) == SQLITE_ROW) {
+        any = true;
+        Column c;
+        c.table = tableIndex;
+        c.source = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt.get(), 1)));
+        const QString decl = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt.get(), 2)));
+        const bool pk = sqlite3_column_int(stmt.get(), 5) != 0;
+        c.type = typeFromDecl(decl, pk, &c.maxLength);
+        c.name = c.source;
+        into.append(c);
+        names.append(c.source);
+    }
+    if (!any)
+        throw Error(QStringLiteral("no such table: %1").arg(table));
+}
+
+void Query::open()
+{
+    if (isOpen())
+        return;
+    m_connection->handle(); // fails when not connected
+    const TranslatedSql translated = translateJetSql(statement());
+    const std::optional<SelectShape> shape = parseSelectStar(translated.body);
+
+    m_columns.clear();
+    m_tables.clear();
+    m_keys.clear();
+    m_rows.clear();
+    m_lazy = false;
+
+    if (shape) {
+        // Lazy, updatable: keys now, values on demand.
+        m_lazy = true;
+        m_tables << shape->firstTable;
+        QVector<Column> cols;
+        QStringList firstNames, joinedNames;
+        readTableColumns(shape->firstTable, 0, cols, firstNames);
+        if (!shape->joinedTable.isEmpty()) {
+            m_tables << shape->joinedTable;
+            readTableColumns(shape->joinedTable, 1, cols, joinedNames);
+            // Columns the two tables share are named with their table.
+            for (Column &c : cols) {
+                const QStringList &other = c.table == 0 ? joinedNames : firstNames;
+                if (other.contains(c.source, Qt::CaseInsensitive))
+                    c.name = m_tables.at(c.table) + QLatin1Char('.') + c.source;
+            }
+        }
+        m_columns = cols;
+        m_fromClause = shape->fromClause;
+
+        QString keySql = QStringLiteral("select %1.rowid").arg(quoteIdentifier(shape->firstTable));
+        if (!shape->joinedTable.isEmpty())
+            keySql += QStringLiteral(", %1.rowid").arg(quoteIdentifier(shape->joinedTable));
+        keySql += QStringLiteral(" from ") + shape->fromClause;
+        if (!shape->whereClause.isEmpty())
+            keySql += QStringLiteral(" where ") + shape->whereClause;
+        if (!shape->orderClause.isEmpty())
+            keySql += QStringLiteral(" order by ") + shape->orderClause;
+        if (translated.limit)
+            keySql += QStringLiteral(" limit ") + QString::number(*translated.limit);
+
+        QStringList exprs;
+        for (const Column &c : m_columns) {
+            const QString ref = quoteIdentifier(m_tables.at(c.table)) + QLatin1Char('.') + quoteIdentifier(c.source);
+            exprs << (c.type == FieldType::Blob ? QStringLiteral("length(%1)").arg(ref) : ref);
+        }
+        QString fetchSql = QStringLiteral("select ") + exprs.join(QStringLiteral(", ")) + QStringLiteral(" from ") +
+                           m_fromClause + QStringLiteral(" where ") + quoteIdentifier(shape->firstTable) +
+                           QStringLiteral(".rowid = ?1");
+        if (!shape->joinedTable.isEmpty())
+            fetchSql += QStringLiteral(" and ") + quoteIdentifier(shape->joinedTable) + QStringLiteral(".rowid is ?2");
+
+        // Check declared columns before reading anything.
+        for (const ColumnDecl &d : m_declared) {
+            const int i = columnIndex(d.name);
+            if (i < 0)
+                throw Error(QStringLiteral("%1: Field '%2' not found").arg(name(), d.name));
+            if (!typesCompatible(d.type, m_columns.at(i).type))
+                throw Error(QStringLiteral("Type mismatch for field '%1', expecting: %2 actual: %3")
+                                .arg(d.name, fieldTypeName(d.type), fieldTypeName(m_columns.at(i).type)));
+        }
+
+        Stmt keys = prepare(keySql);
+        for (int p = 0; p < translated.parameters.size(); ++p)
+            bindValue(keys.get(), p + 1, translated.parameters.at(p), FieldType::Text);
+        int rc;
+        while ((rc = sqlite3_step(keys.get())) == SQLITE_ROW) {
+            Key k;
+            k.first = sqlite3_column_int64(keys.get(), 0);
+            if (!shape->joinedTable.isEmpty() && sqlite3_column_type(keys.get(), 1) != SQLITE_NULL)
+                k.joined = sqlite3_column_int64(keys.get(), 1);
+            m_keys.push_back(k);
+        }
+        if (rc != SQLITE_DONE)
+            fail(name());
+        m_rows.resize(m_keys.size());
+        m_fetchStmt = prepare(fetchSql);
+    } else {
+        // Any other select: read whole, read-only.
+        Stmt stmt = prepare(translated.sql);
+        for (int p = 0; p < translated.parameters.size(); ++p)
+            bindValue(stmt.get(), p + 1, translated.parameters.at(p), FieldType::Text);
+        const int n = sqlite3_column_count(stmt.get());
+        for (int i = 0; i < n; ++i) {
+            Column c;
+            c.name = QString::fromUtf8(sqlite3_column_name(stmt.get(), i));
+            c.source = c.name;
+            const char *decl = sqlite3_column_decltype(stmt.get(), i);
+            c.type = decl ? typeFromDecl(QString::fromUtf8(decl), false, &c.maxLength) : FieldType::Text;
+            m_columns.append(c);
+        }
+        for (const ColumnDecl &d : m_declared)
+            if (columnIndex(d.name) < 0)
+                throw Error(QStringLiteral("%1: Field '%2' not found").arg(name(), d.name));
+        int rc;
+        while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
+            Row row;
+            row.values.resize(n);
+            row.blobLoaded.fill(true, n);
+            for (int i = 0; i < n; ++i)
+                row.values[i] = readValue(stmt.get(), i, m_columns.at(i));
+            m_rows.emplace_back(std::move(row));
+            m_keys.push_back(Key{});
+        }
+        if (rc != SQLITE_DONE)
+            fail(name());
+    }
+
+    m_state = State::Browse;
+    m_buffer.clear();
+    m_current = m_keys.empty() ? -1 : 0;
+    m_bof = true;
+    m_eof = m_keys.empty();
+    emit opened();
+    emit rowsReset();
+    emit currentRowChanged(m_current);
+}
+
+void Query::close()
+{
+    if (m_state == State::Inactive)
+        return;
+    m_fetchStmt.reset();
+    m_state = State::Inactive;
+    m_keys.clear();
+    m_rows.clear();
+    m_buffer.clear();
+    m_current = -1;
+    m_eof = m_bof = true;
+    emit closed();
+    emit rowsReset();
+}
+
+void Query::refresh()
+{
+    requireActive();
+    checkBrowse();
+    const int keep = m_current;
+    close();
+    open();
+    if (keep >= 0 && recordCount() > 0)
+        setCurrent(std::min(keep, recordCount() - 1));
+}
+
+int Query::recordCount() const
+{
+    return int(m_keys.size());
+}
+
+void Query::setCurrent(int row)
+{
+    if (row != m_current) {
+        m_current = row;
+        emit currentRowChanged(row);
+    }
+}
+
+void Query::checkBrowse()
+{
+    if (m_state == State::Edit || m_state == State::Insert)
+        post();
+}
+
+void Query::setRecNo(int row)
+{
+    requireActive();
+    checkBrowse();
+    if (row < 0 || row >= recordCount())
+        return;
+    m_bof = m_eof = false;
+    setCurrent(row);
+}
+
+void Query::first()
+{
+    requireActive();
+    checkBrowse();
+    m_bof = true;
+    m_eof = m_keys.empty();
+    setCurrent(m_keys.empty() ? -1 : 0);
+}
+
+void Query::last()
+{
+    requireActive();
+    checkBrowse();
+    m_eof = true;
+    m_bof = m_keys.empty();
+    setCurrent(int(m_keys.size()) - 1);
+}
+
+void Query::next()
+{
+    requireActive();
+    checkBrowse();
+    if (m_current + 1 < recordCount()) {
+        m_bof = false;
+        m_eof = false;
+        setCurrent(m_current + 1);
+    } else {
+        m_eof = true;
+    }
+}
+
+void Query::prior()
+{
+    requireActive();
+    checkBrowse();
+    if (m_current > 0) {
+        m_eof = false;
+        m_bof = false;
+        setCurrent(m_current - 1);
+    } else {
+        m_bof = true;
+    }
+}
+
+bool Query::locate(const QString &column, const QVariant &value)
+{
+    requireActive();
+    checkBrowse();
+    const int c = columnIndex(column);
+    if (c < 0)
+        throw Error(QStringLiteral("%1: Field '%2' not found").arg(name(), column));
+    const Column &col = m_columns.at(c);
+    for (int r = 0; r < recordCount(); ++r) {
+        const QVariant v = valueAt(r, c);
+        bool equal;
+        if (v.isNull() || value.isNull())
+            equal = v.isNull() && value.isNull();
+        else if (col.type == FieldType::Text || col.type == FieldType::AnsiText)
+            equal = v.toString() == value.toString(); // exact, case-sensitive
+        else if (col.type == FieldType::DateTime)
+            equal = v.toDateTime() == value.toDateTime();
+        else if (col.type == FieldType::Double)
+            equal = v.toDouble() == value.toDouble();
+        else if (col.type == FieldType::Blob)
+            equal = v.toByteArray() == value.toByteArray();
+        else
+            equal = v.toLongLong() == value.toLongLong();
+        if (equal) {
+            m_bof = m_eof = false;
+            setCurrent(r);
+            return true;
+        }
+    }
+    return false;
+}
+
+void Query::edit()
+{
+    requireUpdatable();
+    if (m_state == State::Edit || m_state == State::Insert)
+        return;
+    if (m_current < 0)
+        throw Error(QStringLiteral("%1: Cannot perform this operation on an empty dataset").arg(name()));
+    m_buffer = QVector<std::optional<QVariant>>(m_columns.size());
+    m_state = State::Edit;
+}
+
+void Query::append()
+{
+    requireUpdatable();
+    checkBrowse();
+    m_buffer = QVector<std::optional<QVariant>>(m_columns.size());
+    m_beforeInsert = m_current;
+    m_state = State::Insert;
+    m_bof = m_eof = false;
+    // The new row is shown at the end while it is being filled.
+    setCurrent(recordCount());
+}
+
+void Query::cancel()
+{
+    if (m_state == State::Insert) {
+        m_state = State::Browse;
+        m_buffer.clear();
+        setCurrent(m_keys.empty() ? -1 : std::clamp(m_beforeInsert, 0, recordCount() - 1));
+        m_eof = m_keys.empty();
+    } else if (m_state == State::Edit) {
+        m_state = State::Browse;
+        m_buffer.clear();
+        emit rowChanged(m_current);
+    }
+}
+
+void Query::validate(const Column &column, const QVariant &value) const
+{
+    if (value.isNull())
+        return;
+    auto outOfRange = [&](qlonglong lo, qlonglong hi) {
+        throw Error(QStringLiteral("%1 is not a valid value for field '%2'. The allowed range is %3 to %4")
+                        .arg(value.toString(), column.name)
+                        .arg(lo)
+                        .arg(hi));
+    };
+    switch (column.type) {
+    case FieldType::SmallInt: {
+        const qlonglong n = value.toLongLong();
+        if (n < -32768 || n > 32767)
+            outOfRange(-32768, 32767);
+        break;
+    }
+    case FieldType::Integer:
+    case FieldType::AutoInc: {
+        const qlonglong n = value.toLongLong();
+        if (n < std::numeric_limits<qint32>::min() || n > std::numeric_limits<qint32>::max())
+            outOfRange(std::numeric_limits<qint32>::min(), std::numeric_limits<qint32>::max());
+        break;
+    }
+    case FieldType::Text:
+    case FieldType::AnsiText:
+        if (column.maxLength > 0 && value.toString().size() > column.maxLength)
+            throw Error(QStringLiteral("The text for field '%1' is too long (at most %2 characters)")
+                            .arg(column.name)
+                            .arg(column.maxLength));
+        break;
+    default:
+        break;
+    }
+}
+
+void Query::post()
+{
+    requireUpdatable();
+    if (m_state != State::Edit && m_state != State::Insert)
+        return;
+    sqlite3 *db = m_connection->handle();
+
+    // One statement per table touched; the joined table is only updated
+    // for rows that have a partner there.
+    for (int t = 0; t < m_tables.size(); ++t) {
+        QStringList names;
+        QVector<int> cols;
+        for (int c = 0; c < m_columns.size(); ++c) {
+            if (m_columns.at(c).table != t || !m_buffer.at(c))
+                continue;
+            validate(m_columns.at(c), *m_buffer.at(c));
+            names << quoteIdentifier(m_columns.at(c).source);
+            cols << c;
+        }
+        QString sql;
+        if (m_state == State::Insert) {
+            if (t != 0)
+                continue;
+            if (cols.isEmpty()) {
+                sql = QStringLiteral("insert into %1 default values").arg(quoteIdentifier(m_tables.at(0)));
+            } else {
+                QStringList marks;
+                for (int i = 0; i < cols.size(); ++i)
+                    marks << QStringLiteral("?");
+                sql = QStringLiteral("insert into %1 (%2) values (%3)")
+                          .arg(quoteIdentifier(m_tables.at(0)), names.join(QStringLiteral(", ")),
+                               marks.join(QStringLiteral(", ")));
+            }
+        } else {
+            if (cols.isEmpty())
+                continue;
+            const Key &key = m_keys.at(size_t(m_current));
+            if (t == 1 && !key.joined)
+                throw Error(QStringLiteral("%1: The joined row does not exist and cannot be updated").arg(name()));
+            QStringList sets;
+            for (const QString &n : names)
+                sets << n + QStringLiteral(" = ?");
+            sql = QStringLiteral("update %1 set %2 where rowid = %3")
+                      .arg(quoteIdentifier(m_tables.at(t)), sets.join(QStringLiteral(", ")))
+                      .arg(t == 0 ? key.first : *key.joined);
+        }
+        Stmt stmt = prepare(sql);
+        for (int i = 0; i < cols.size(); ++i)
+            bindValue(stmt.get(), i + 1, *m_buffer.at(cols.at(i)), m_columns.at(cols.at(i)).type);
+        if (sqlite3_step(stmt.get()) != SQLITE_DONE)
+            fail(QString());
+        if (m_state == State::Edit && sqlite3_changes(db) == 0)
+            throw Error(QStringLiteral("Row cannot be located for updating. Some values may have been changed since it was last read"));
+    }
+
+    if (m_state == State::Insert) {
+        const qint64 rowid = sqlite3_last_insert_rowid(db);
+        Key key;
+        key.first = rowid;
+        if (m_tables.size() > 1)
+            if (auto k = resolveKey(rowid))
+                key = *k;
+        m_keys.push_back(key);
+        m_rows.emplace_back(std::nullopt);
+        m_state = State::Browse;
+        m_buffer.clear();
+        m_current = recordCount() - 1;
+        m_eof = m_bof = false;
+        emit rowInserted(m_current);
+        emit currentRowChanged(m_current);
+    } else {
+        if (m_tables.size() > 1)
+            if (auto k = resolveKey(m_keys.at(size_t(m_current)).first))
+                m_keys[size_t(m_current)] = *k;
+        m_rows[size_t(m_current)].reset(); // read back what the table now holds
+        m_state = State::Browse;
+        m_buffer.clear();
+        emit rowChanged(m_current);
+    }
+}
+
+std::optional<Query::Key> Query::resolveKey(qint64 firstKey)
+{
+    const QString sql = QStringLiteral("select %1.rowid, %2.rowid from %3 where %1.rowid = ?1 limit 1")
+                            .arg(quoteIdentifier(m_tables.at(0)), quoteIdentifier(m_tables.at(1)), m_fromClause);
+    Stmt stmt = prepare(sql);
+    sqlite3_bind_int64(stmt.get(), 1, firstKey);
+    if (sqlite3_step(stmt.get()) != SQLITE_ROW)
+        return std::nullopt;
+    Key k;
+    k.first = sqlite3_column_int64(stmt.get(), 0);
+    if (sqlite3_column_type(stmt.get(), 1) != SQLITE_NULL)
+        k.joined = sqlite3_column_int64(stmt.get(), 1);
+    return k;
+}
+
+void Query::deleteRow()
+{
+    requireUpdatable();
+    if (m_state == State::Insert) {
+        cancel();
+        return;
+    }
+    if (m_state == State::Edit)
+        cancel();
+    if (m_current < 0)
+        throw Error(QStringLiteral("%1: Cannot perform this operation on an empty dataset").arg(name()));
+    const Key key = m_keys.at(size_t(m_current));
+    Stmt stmt = prepare(QStringLiteral("delete from %1 where rowid = ?1").arg(quoteIdentifier(m_tables.at(0))));
+    sqlite3_bind_int64(stmt.get(), 1, key.first);
+    if (sqlite3_step(stmt.get()) != SQLITE_DONE)
+        fail(QString());
+    if (sqlite3_changes(m_connection->handle()) == 0)
+        throw Error(QStringLiteral("Row cannot be located for deletion. Some values may have been changed since it was last read"));
+    const int removed = m_current;
+    m_keys.erase(m_keys.begin() + removed);
+    m_rows.erase(m_rows.begin() + removed);
+    emit rowRemoved(removed);
+    m_bof = removed == 0 || m_keys.empty();
+    m_eof = m_keys.empty();
+    m_current = -2; // force the notification below
+    setCurrent(m_keys.empty() ? -1 : std::min(removed, recordCount() - 1));
+}
+
+int Query::columnIndex(const QString &name) const
+{
+    for (int i = 0; i < m_columns.size(); ++i)
+        if (m_columns.at(i).name.compare(name, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
+QString Query::columnName(int column) const { return m_columns.at(column).name; }
+FieldType Query::columnType(int column) const { return m_columns.at(column).type; }
+
+Field Query::fieldByName(const QString &name)
+{
+    const int i = columnIndex(name);
+    if (i < 0)
+        throw Error(QStringLiteral("%1: Field '%2' not found").arg(this->name(), name));
+    return Field(this, i);
+}
+
+std::optional<Field> Query::findField(const QString &name)
+{
+    const int i = columnIndex(name);
+    if (i < 0)
+        return std::nullopt;
+    return Field(this, i);
+}
+
+QVariant Query::readValue(sqlite3_stmt *stmt, int index, const Column &column) const
+{
+    const int t = sqlite3_column_type(stmt, index);
+    if (t == SQLITE_NULL)
+        return {};
+    switch (column.type) {
+    case FieldType::AutoInc:
+    case FieldType::SmallInt:
+    case FieldType::Integer:
+        if (t == SQLITE_INTEGER)
+            return qlonglong(sqlite3_column_int64(stmt, index));
+        break;
+    case FieldType::Boolean:
+        return sqlite3_column_int64(stmt, index) != 0;
+    case FieldType::Double:
+        return sqlite3_column_double(stmt, index);
+    case FieldType::DateTime: {
+        const QString text = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, index)));
+        QDateTime dt = QDateTime::fromString(text, kStoredDateFormat);
+        if (!dt.isValid())
+            dt = QDateTime::fromString(text, Qt::ISODate);
+        if (!dt.isValid())
+            dt = parseDayMonthYear(text);
+        return dt.isValid() ? QVariant(dt) : QVariant(text); // unreadable dates stay as their text
+    }
+    case FieldType::Blob: {
+        const void *data = sqlite3_column_blob(stmt, index);
+        const int size = sqlite3_column_bytes(stmt, index);
+        return QByteArray(static_cast<const char *>(data), size);
+    }
+    default:
+        break;
+    }
+    if (t == SQLITE_BLOB)
+        return QByteArray(static_cast<const char *>(sqlite3_column_blob(stmt, index)), sqlite3_column_bytes(stmt, index));
+    if (t == SQLITE_INTEGER)
+        return qlonglong(sqlite3_column_int64(stmt, index));
+    if (t == SQLITE_FLOAT)
+        return sqlite3_column_double(stmt, index);
+    return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, index)),
+                             sqlite3_column_bytes(stmt, index));
+}
+
+QVariant Query::storageValue(const QVariant &value, FieldType type) const
+{
+    if (value.isNull())
+        return {};
+    switch (type) {
+    case FieldType::DateTime:
+        if (value.typeId() == QMetaType::QDateTime)
+            return value.toDateTime().toString(kStoredDateFormat);
+        if (value.typeId() == QMetaType::QDate)
+            return value.toDate().startOfDay().toString(kStoredDateFormat);
+        if (value.typeId() == QMetaType::QString) {
+            const QDateTime dt = parseDayMonthYear(value.toString());
+            if (!dt.isValid())
+                throw Error(QStringLiteral("'%1' is not a valid date").arg(value.toString()));
+            return dt.toString(kStoredDateFormat);
+        }
+        throw Error(QStringLiteral("Invalid value for a date field"));
+    case FieldType::Boolean:
+        return qlonglong(value.toBool() ? 1 : 0);
+    case FieldType::AutoInc:
+    case FieldType::SmallInt:
+    case FieldType::Integer: {
+        bool ok = false;
+        const qlonglong n = value.toLongLong(&ok);
+        if (!ok)
+            throw Error(QStringLiteral("'%1' is not a valid integer value").arg(value.toString()));
+        return n;
+    }
+    case FieldType::Double:
+        return value.toDouble();
+    case FieldType::Blob:
+        return value.typeId() == QMetaType::QString ? value.toString().toUtf8() : value.toByteArray();
+    case FieldType::Text:
+    case FieldType::AnsiText:
+        return value.toString();
+    }
+    return value;
+}
+
+void Query::bindValue(sqlite3_stmt *stmt, int index, const QVariant &raw, FieldType type) const
+{
+    const QVariant value = storageValue(raw, type);
+    int rc;
+    if (value.isNull()) {
+        rc = sqlite3_bind_null(stmt, index);
+    } else {
+        switch (value.typeId()) {
+        case QMetaType::LongLong:
+        case QMetaType::Int:
+        case QMetaType::Bool:
+            rc = sqlite3_bind_int64(stmt, index, value.toLongLong());
+            break;
+        case QMetaType::Double:
+            rc = sqlite3_bind_double(stmt, index, value.toDouble());
+            break;
+        case QMetaType::QByteArray: {
+            const QByteArray bytes = value.toByteArray();
+            rc = sqlite3_bind_blob64(stmt, index, bytes.constData(), sqlite3_uint64(bytes.size()), SQLITE_TRANSIENT);
+            break;
+        }
+        default: {
+            const QByteArray text = value.toString().toUtf8();
+            rc = sqlite3_bind_text64(stmt, index, text.constData(), sqlite3_uint64(text.size()), SQLITE_TRANSIENT,
+                                     SQLITE_UTF8);
+            break;
+        }
+        }
+    }
+    if (rc != SQLITE_OK)
+        fail(QString());
+}
+
+Query::Row Query::fetchRow(const Key &key)
+{
+    sqlite3_stmt *stmt = m_fetchStmt.get();
+    sqlite3_reset(stmt);
+    sqlite3_clear_bindings(stmt);
+    sqlite3_bind_int64(stmt, 1, key.first);
+    if (m_tables.size() > 1) {
+        if (key.joined)
+            sqlite3_bind_int64(stmt, 2, *key.joined);
+        else
+            sqlite3_bind_null(stmt, 2);
+    }
+    Row row;
+    row.values.resize(m_columns.size());
+    row.blobLoaded.fill(false, m_columns.size());
+    const int rc = sqlite3_step(stmt);
+    if (rc == SQLITE_ROW) {
+        for (int i = 0; i < m_columns.size(); ++i) {
+            const Column &c = m_columns.at(i);
+            if (c.type == FieldType::Blob) {
+                // Only the length is read here; null stays null, a zero
+                // length is an empty stream and needs no further read.
+                if (sqlite3_column_type(stmt, i) == SQLITE_NULL) {
+                    row.blobLoaded[i] = true;
+                } else if (sqlite3_column_int64(stmt, i) == 0) {
+                    row.values[i] = QByteArray("");
+                    row.blobLoaded[i] = true;
+                }
+            } else {
+                row.values[i] = readValue(stmt, i, c);
+            }
+        }
+    } else if (rc != SQLITE_DONE) {
+        sqlite3_reset(stmt);
+        fail(name());
+    } else {
+        // The row has gone since the query was opened: it reads as empty.
+        row.blobLoaded.fill(true, m_columns.size());
+    }
+    sqlite3_reset(stmt);
+    return row;
+}
+
+Query::Row &Query::rowAt(int row)
+{
+    std::optional<Row> &slot = m_rows.at(size_t(row));
+    if (!slot)
+        slot = fetchRow(m_keys.at(size_t(row)));
+    return *slot;
+}
+
+void Query::loadBlob(int row, int column)
+{
+    Row &r = rowAt(row);
+    if (r.blobLoaded.at(column))
+        return;
+    const Column &c = m_columns.at(column);
+    const Key &key = m_keys.at(size_t(row));
+    const qint64 rowid = c.table == 0 ? key.first : key.joined.value_or(-1);
+    Stmt stmt = prepare(QStringLiteral("select %1 from %2 where rowid = ?1")
+                            .arg(quoteIdentifier(c.source), quoteIdentifier(m_tables.at(c.table))));
+    sqlite3_bind_int64(stmt.get(), 1, rowid);
+    const int rc = sqlite3_step(stmt.get());
+    if (rc == SQLITE_ROW)
+        r.values[column] = readValue(stmt.get(), 0, c);
+    else if (rc != SQLITE_DONE)
+        fail(name());
+    r.blobLoaded[column] = true;
+}
+
+QVariant Query::valueAt(int row, int column)
+{
+    requireActive();
+    if (column < 0 || column >= m_columns.size())
+        return {};
+    if (m_state == State::Insert && row == recordCount())
+        return m_buffer.at(column).value_or(QVariant());
+    if (row < 0 || row >= recordCount())
+        return {};
+    if (m_state == State::Edit && row == m_current && m_buffer.at(column))
+        return *m_buffer.at(column);
+    if (m_columns.at(column).type == FieldType::Blob)
+        loadBlob(row, column);
+    return rowAt(row).values.at(column);
+}
+
+QVariant Query::currentValue(int column)
+{
+    requireActive();
+    if (m_current < 0 || (m_state != State::Insert && m_current >= recordCount()))
+        throw Error(QStringLiteral("%1: Cannot perform this operation on an empty dataset").arg(name()));
+    return valueAt(m_current, column);
+}
+
+void Query::setBufferValue(int column, const QVariant &value)
+{
+    requireActive();
+    if (m_state != State::Edit && m_state != State::Insert)
+        throw Error(QStringLiteral("%1: Dataset not in edit or insert mode").arg(name()));
+    const Column &c = m_columns.at(column);
+    if (c.type == FieldType::AutoInc)
+        throw Error(QStringLiteral("Field '%1' cannot be modified").arg(c.name));
+    if (m_state == State::Insert && c.table != 0)
+        throw Error(QStringLiteral("Field '%1' belongs to the joined table and cannot be set on a new row").arg(c.name));
+    // Convert now so a value of the wrong kind fails where it is set;
+    // range and length are checked when the row is posted.
+    QVariant stored = value;
+    if (!value.isNull()) {
+        storageValue(value, c.type);
+        if (c.type == FieldType::DateTime && value.typeId() == QMetaType::QString)
+            stored = parseDayMonthYear(value.toString());
+        else if (c.type == FieldType::Boolean)
+            stored = value.toBool();
+        else if (c.type == FieldType::Blob && value.typeId() == QMetaType::QString)
+            stored = value.toString().toUtf8();
+    }
+    m_buffer[column] = stored;
+}
+
+} // namespace tessary

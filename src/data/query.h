@@ -1,0 +1,221 @@
+#pragma once
+
+#include <QDateTime>
+#include <QObject>
+#include <QStringList>
+#include <QVariant>
+#include <QVector>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+struct sqlite3_stmt;
+
+namespace tessary {
+
+class Connection;
+class Query;
+
+// Column types as the card database declares them.
+enum class FieldType { AutoInc, SmallInt, Integer, Boolean, Double, DateTime, AnsiText, Text, Blob };
+
+QString fieldTypeName(FieldType type);
+
+struct ColumnDecl
+{
+    QString name;
+    FieldType type;
+};
+
+// Parses a date given as "d/mm/yyyy" (day, month, year, whatever the locale;
+// a time of day may follow). Invalid when the text names no date.
+QDateTime parseDayMonthYear(const QString &text);
+
+// Turns a stored date-time into text the way the desktop shows it: the
+// short date, with the time only when it is not midnight.
+QString dateTimeText(const QDateTime &value);
+
+// A handle on one column of a query's current row (or of the row in edit).
+class Field
+{
+public:
+    Field(Query *query, int column) : m_query(query), m_column(column) {}
+
+    QString name() const;
+    FieldType type() const;
+    int index() const { return m_column; }
+
+    bool isNull() const;
+    QVariant value() const;
+
+    // Conversions. asString() fails on an empty (null) value, as every
+    // reader of a value as text does; text() never fails.
+    QString asString() const;
+    QString text() const;
+    int asInteger() const;      // null reads as 0
+    bool asBoolean() const;     // null reads as false
+    double asFloat() const;     // null reads as 0
+    QDateTime asDateTime() const; // invalid for null or unreadable
+    QByteArray asBytes() const; // the whole byte stream; empty for null
+
+    void setValue(const QVariant &value);
+    void setString(const QString &text); // dates: "d/mm/yyyy"
+    void setInteger(int value);
+    void setBoolean(bool value);
+    void setFloat(double value);
+    void setDateTime(const QDateTime &value);
+    void setBytes(const QByteArray &bytes);
+    void clear();
+
+private:
+    Query *m_query;
+    int m_column;
+};
+
+// A static, client-side, updatable result set over the card database, with
+// a current row. Statements are given in the Jet dialect as a list of lines
+// (see jetsql.h). "select * from <table> [left join <table> on ...]" results
+// are served lazily: opening reads only the row keys in order; a row's
+// values are read when first asked for, and BLOB contents only when that
+// row's BLOB is asked for. Any other select is read whole and is read-only.
+//
+// Navigation follows the usual dataset rules: first() sets bof, moving past
+// the last row sets eof, last() sets eof; an appended row stays at the end
+// until the query is reopened; deleting makes the next row (or the new
+// last one) current. Moving while a row is in edit posts it first.
+class Query : public QObject
+{
+    Q_OBJECT
+public:
+    enum class State { Inactive, Browse, Edit, Insert };
+
+    Query(Connection *connection, const QString &name, QObject *parent = nullptr);
+    ~Query() override;
+
+    QString name() const { return objectName(); }
+    Connection *connection() const { return m_connection; }
+
+    QStringList sql() const { return m_sql; }
+    void setSql(const QStringList &lines); // closes the query
+    QString statement() const { return m_sql.join(QLatin1Char('\n')); }
+
+    void setDeclaredColumns(const QVector<ColumnDecl> &columns) { m_declared = columns; }
+    QVector<ColumnDecl> declaredColumns() const { return m_declared; }
+
+    void open();
+    void close();
+    bool isOpen() const { return m_state != State::Inactive; }
+    void refresh(); // reads the rows again; the current row index is kept where possible
+    State state() const { return m_state; }
+
+    int recordCount() const;
+    int recNo() const { return m_current; } // 0-based; -1 when empty
+    void setRecNo(int row);
+    bool eof() const { return m_eof; }
+    bool bof() const { return m_bof; }
+    bool isEmpty() const { return recordCount() == 0; }
+
+    void first();
+    void last();
+    void next();
+    void prior();
+    // Exact comparison; the current row is unchanged when nothing matches.
+    bool locate(const QString &column, const QVariant &value);
+
+    void edit();
+    void append();
+    void post();
+    void cancel();
+    void deleteRow();
+
+    int columnCount() const { return int(m_columns.size()); }
+    int columnIndex(const QString &name) const; // -1 when absent
+    QString columnName(int column) const;
+    FieldType columnType(int column) const;
+
+    Field fieldByName(const QString &name); // fails naming the field when absent
+    std::optional<Field> findField(const QString &name);
+
+    // A row's value without moving the current row (for views).
+    QVariant valueAt(int row, int column);
+
+signals:
+    void opened();
+    void closed();
+    void rowsReset();
+    void rowInserted(int row);
+    void rowRemoved(int row);
+    void rowChanged(int row);
+    void currentRowChanged(int row);
+
+private:
+    friend class Field;
+
+    struct Column
+    {
+        QString name;       // result name ("name", "stafftbl.seq")
+        int table = 0;      // 0 first table, 1 joined table
+        QString source;     // the column's own name in its table
+        FieldType type = FieldType::Text;
+        int maxLength = 0;  // text columns; 0 = unlimited
+    };
+    struct Row
+    {
+        QVector<QVariant> values;
+        QVector<bool> blobLoaded;
+    };
+    struct Key
+    {
+        qint64 first = 0;
+        std::optional<qint64> joined;
+    };
+    struct StmtDeleter
+    {
+        void operator()(sqlite3_stmt *stmt) const;
+    };
+    using Stmt = std::unique_ptr<sqlite3_stmt, StmtDeleter>;
+
+    Stmt prepare(const QString &sql) const;
+    [[noreturn]] void fail(const QString &context) const;
+    void readTableColumns(const QString &table, int tableIndex, QVector<Column> &into, QStringList &names);
+    void readKeys();
+    Row fetchRow(const Key &key);
+    Row &rowAt(int row);
+    QVariant readValue(sqlite3_stmt *stmt, int index, const Column &column) const;
+    void bindValue(sqlite3_stmt *stmt, int index, const QVariant &value, FieldType type) const;
+    QVariant storageValue(const QVariant &value, FieldType type) const;
+    void loadBlob(int row, int column);
+    std::optional<Key> resolveKey(qint64 firstKey);
+    void checkBrowse();
+    void requireActive() const;
+    void requireUpdatable() const;
+    void requireEditing(const Column &column) const;
+    void validate(const Column &column, const QVariant &value) const;
+    QVariant currentValue(int column);
+    void setBufferValue(int column, const QVariant &value);
+    void setCurrent(int row);
+
+    Connection *m_connection;
+    QStringList m_sql;
+    QVector<ColumnDecl> m_declared;
+    QVector<Column> m_columns;
+    QStringList m_tables;
+    bool m_lazy = false;
+    QString m_fromClause;
+
+    State m_state = State::Inactive;
+    std::vector<Key> m_keys;
+    std::vector<std::optional<Row>> m_rows;
+    int m_current = -1;
+    int m_beforeInsert = -1;
+    bool m_eof = true;
+    bool m_bof = true;
+
+    // The row in edit: changed column values over the current row's.
+    QVector<std::optional<QVariant>> m_buffer;
+
+    Stmt m_fetchStmt;
+};
+
+} // namespace tessary
