@@ -1,0 +1,203 @@
+// The real serial port: "COMn" names resolved to devices, and a reader link
+// on a pseudo-terminal pair, with the test playing the reader on the master.
+
+#include "data/settings.h"
+#include "reader/reader.h"
+#include "reader/serialport.h"
+
+#include <QDeadlineTimer>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <unistd.h>
+
+using namespace tessary;
+
+namespace {
+
+// A pseudo-terminal pair; the slave is what the program opens.
+class PseudoTerminal
+{
+public:
+    PseudoTerminal()
+    {
+        char name[256] = {};
+        if (::openpty(&m_master, &m_slave, name, nullptr, nullptr) == 0)
+            m_slaveName = QString::fromLocal8Bit(name);
+    }
+    ~PseudoTerminal()
+    {
+        if (m_master >= 0)
+            ::close(m_master);
+        if (m_slave >= 0)
+            ::close(m_slave);
+    }
+    PseudoTerminal(const PseudoTerminal &) = delete;
+    PseudoTerminal &operator=(const PseudoTerminal &) = delete;
+
+    bool isValid() const { return !m_slaveName.isEmpty(); }
+    QString slaveName() const { return m_slaveName; }
+
+    bool send(const QByteArray &bytes) { return ::write(m_master, bytes.constData(), std::size_t(bytes.size())) == bytes.size(); }
+
+    // Reads what the program wrote, waiting up to `timeoutMs` for `count` bytes.
+    QByteArray receive(int count, int timeoutMs = 2000)
+    {
+        QByteArray out;
+        QDeadlineTimer deadline(timeoutMs);
+        while (out.size() < count && !deadline.hasExpired()) {
+            pollfd fd{m_master, POLLIN, 0};
+            if (::poll(&fd, 1, int(deadline.remainingTime())) <= 0)
+                break;
+            char buffer[256];
+            const ssize_t n = ::read(m_master, buffer, sizeof buffer);
+            if (n <= 0)
+                break;
+            out.append(buffer, qsizetype(n));
+        }
+        return out;
+    }
+
+private:
+    int m_master = -1;
+    int m_slave = -1;
+    QString m_slaveName;
+};
+
+struct Card
+{
+    bool offline;
+    qint32 port;
+    qint32 code;
+    QDateTime stamp;
+    qint8 cmode;
+};
+
+} // namespace
+
+class TestSerialPort : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void resolvePortName_data();
+    void resolvePortName();
+    void readerOnPseudoTerminal();
+    void openFailures();
+
+private:
+    QTemporaryDir m_settingsDir;
+};
+
+void TestSerialPort::initTestCase()
+{
+    QVERIFY(m_settingsDir.isValid());
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_settingsDir.path());
+    QStandardPaths::setTestModeEnabled(true);
+    WriteStringSetting(QStringLiteral("COM3"), QStringLiteral("/dev/ttyUSB0"));
+}
+
+void TestSerialPort::resolvePortName_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("device");
+    QTest::newRow("COM1") << QStringLiteral("COM1") << QStringLiteral("/dev/ttyS0");
+    QTest::newRow("COM8") << QStringLiteral("COM8") << QStringLiteral("/dev/ttyS7");
+    QTest::newRow("COM3 from the settings") << QStringLiteral("COM3") << QStringLiteral("/dev/ttyUSB0");
+    QTest::newRow("com3 in lower case") << QStringLiteral("com3") << QStringLiteral("/dev/ttyUSB0");
+    QTest::newRow("COM12") << QStringLiteral("COM12") << QStringLiteral("/dev/ttyS11");
+    QTest::newRow("COM0 has no device") << QStringLiteral("COM0") << QString();
+    QTest::newRow("a device path") << QStringLiteral("/dev/ttyACM0") << QStringLiteral("/dev/ttyACM0");
+    QTest::newRow("not a number") << QStringLiteral("COMx") << QStringLiteral("COMx");
+}
+
+void TestSerialPort::resolvePortName()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, device);
+    QCOMPARE(tessary::resolvePortName(name), device);
+}
+
+void TestSerialPort::readerOnPseudoTerminal()
+{
+    PseudoTerminal pty;
+    QVERIFY(pty.isValid());
+    WriteStringSetting(QStringLiteral("COM7"), pty.slaveName());
+
+    TRfidReader reader;
+    std::vector<Card> cards;
+    reader.PortNo = 7;
+    reader.OnCardCode = [&](bool offline, qint32 port, qint32 code, const QDateTime &stamp, qint8 cmode) {
+        cards.push_back({offline, port, code, stamp, cmode});
+    };
+    reader.Enable = true;
+    reader.DataBits = QSerialPort::Data8;
+    reader.StopBits = QSerialPort::OneStop;
+    reader.Parity = QSerialPort::NoParity;
+    reader.ApplyPortSettings();
+    reader.SetConnected(true);   // RTS and DTR cannot be cleared on a pty: not an error
+    QVERIFY(reader.Connected());
+
+    // The device is held exclusively.
+    SerialPort second;
+    QVERIFY_THROWS_EXCEPTION(SerialError, second.open(QStringLiteral("COM7"), LineSettings()));
+
+    // A card read, as the reader sends it.
+    QVERIFY(pty.send(QByteArray::fromHex("F5 06 00 00 12 D6 87 91 FA")));
+    QTRY_COMPARE(cards.size(), std::size_t(1));
+    QCOMPARE(cards[0].port, 7);
+    QCOMPARE(cards[0].code, 1234567);
+    QCOMPARE(cards[0].offline, false);
+    QCOMPARE(cards[0].cmode, qint8(-1));
+
+    // The answer reaches the reader's side byte for byte, RTS or not.
+    reader.SendAccept();
+    QCOMPARE(pty.receive(7).toHex(' ').toUpper(), QByteArray("FF 7E 7E 59 31 7E FF"));
+
+    // A real pause of more than 200 ms inside a frame drops it; the time
+    // stamped record that follows is decoded.
+    const QByteArray record = QByteArray::fromHex("F5 0B 83 34 54 51 17 00 00 12 D6 87 1E FA");
+    QVERIFY(pty.send(record.left(5)));
+    QTest::qWait(400);
+    QVERIFY(pty.send(record.mid(5)));
+    QTest::qWait(100);
+    QVERIFY(pty.send(record));
+    QTRY_COMPARE(cards.size(), std::size_t(2));
+    QTest::qWait(50);
+    QCOMPARE(cards.size(), std::size_t(2));
+    QCOMPARE(cards[1].offline, true);
+    QCOMPARE(cards[1].cmode, qint8(3));
+    QCOMPARE(cards[1].stamp, QDateTime(QDate(2024, 5, 17), QTime(8, 30, 15), Qt::LocalTime));
+
+    reader.SetConnected(false);
+    QVERIFY(!reader.Connected());
+    // Closed: the device is free again, and commands write nothing.
+    reader.SendReject();
+    second.open(QStringLiteral("COM7"), LineSettings());
+    QVERIFY(second.isOpen());
+    QCOMPARE(pty.receive(1, 100), QByteArray());
+}
+
+void TestSerialPort::openFailures()
+{
+    QTemporaryDir dir;
+    WriteStringSetting(QStringLiteral("COM6"), dir.filePath(QStringLiteral("no-such-device")));
+    TRfidReader reader;
+    reader.PortNo = 6;
+    reader.ApplyPortSettings();
+    QVERIFY_THROWS_EXCEPTION(SerialError, reader.SetConnected(true));
+    QVERIFY(!reader.Connected());
+
+    reader.PortNo = 0;
+    reader.ApplyPortSettings();
+    QVERIFY_THROWS_EXCEPTION(SerialError, reader.SetConnected(true));
+}
+
+QTEST_GUILESS_MAIN(TestSerialPort)
+#include "test_serialport.moc"
