@@ -175,6 +175,22 @@ void TestSerialPort::readerOnPseudoTerminal()
     QCOMPARE(cards[1].cmode, qint8(3));
     QCOMPARE(cards[1].stamp, QDateTime(QDate(2024, 5, 17), QTime(8, 30, 15), Qt::LocalTime));
 
+    // A handler that runs the event loop, as a modal message box does, while
+    // the next card arrives: that card is handled as soon as the handler
+    // returns, not when some later byte comes in.
+    QStringList order;
+    reader.OnCardCode = [&](bool, qint32, qint32 code, const QDateTime &, qint8) {
+        order << QStringLiteral("card %1").arg(code);
+        if (code == 1) {
+            pty.send(QByteArray::fromHex("F5 06 00 00 00 00 02 FE FA"));
+            QTest::qWait(300);
+            order << QStringLiteral("box closed");
+        }
+    };
+    QVERIFY(pty.send(QByteArray::fromHex("F5 06 00 00 00 00 01 FF FA")));
+    QTRY_COMPARE(order.size(), 3);
+    QCOMPARE(order, (QStringList{QStringLiteral("card 1"), QStringLiteral("box closed"), QStringLiteral("card 2")}));
+
     reader.SetConnected(false);
     QVERIFY(!reader.Connected());
     // Closed: the device is free again, and commands write nothing.
