@@ -55,6 +55,11 @@ void ShowInformationBox(const QString &text)
     prompts().message(MessageKind::Information, QStringLiteral("Information"), text, false);
 }
 
+void ShowPlainMessage(const QString &text)
+{
+    prompts().message(MessageKind::Plain, QStringLiteral("Tessary"), text, false);
+}
+
 void ShowPostError()
 {
     ShowErrorBox(QStringLiteral("Unable to post the data."));

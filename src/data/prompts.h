@@ -18,7 +18,7 @@ namespace tessary {
 // Every modal question the program asks goes through one replaceable
 // service. The real program installs one that shows Qt dialogs; tests install
 // a ScriptedPrompts and answer by script.
-enum class MessageKind { Error, Information, Confirmation, Warning };
+enum class MessageKind { Error, Information, Confirmation, Warning, Plain };
 
 enum class MessageResult { Ok, Cancel };
 
@@ -62,6 +62,8 @@ bool ConfirmDelete();          // "Delete the record?"
 bool ConfirmOverwrite();       // "Overwrite the record?"
 void ShowErrorBox(const QString &text);       // titled "Error", OK
 void ShowInformationBox(const QString &text); // titled "Information", OK
+// A plain message box without an icon, titled "Tessary", OK.
+void ShowPlainMessage(const QString &text);
 
 // The general error report: titled "Tessary", error icon, OK. A full stop is
 // appended when the text's last character sorts after '.'.

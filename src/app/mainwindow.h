@@ -1,0 +1,160 @@
+#pragma once
+
+#include "data/datasrc.h"
+
+#include <QMainWindow>
+#include <QPointer>
+
+#include <memory>
+
+class QAction;
+class QButtonGroup;
+class QCheckBox;
+class QComboBox;
+class QDateEdit;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QSpinBox;
+class QTableView;
+class TRfidReader;
+
+namespace tessary {
+class ImageControl;
+class QueryTableModel;
+}
+
+// The main window: the group list and the members of the selected group on
+// the left, the detail pane of the current member on the right, the menu
+// bar and the status-bar counts. The window's operations are spread over
+// several source files by subject: listing and display (mainwindow.cpp),
+// member editing (members.cpp), groups (groups.cpp), photos (photos.cpp) and
+// card issuing (cardissue.cpp).
+class TVaraDavuz : public QMainWindow
+{
+    Q_OBJECT
+public:
+    // `programFolder` is the folder holding the card database; empty means
+    // the folder of the program file.
+    explicit TVaraDavuz(tessary::Tdsrc &data, const QString &programFolder = QString(), QWidget *parent = nullptr);
+    ~TVaraDavuz() override;
+
+    // State
+    QString ProgramFolder;
+    QString DatabasePath;
+    QString SortOrder;
+    int CurrentGroupId = 0;
+
+    // Listing and display
+    void ReloadAll();
+    void UpdateCounts();
+    void ShowSelectedGroup();
+    void ShowGroupById(int id);
+    void ShowCurrentMember();
+    void ClearDetails();
+    // The ORDER BY text actually used for the member list: SortOrder when it
+    // is one the sort command writes, else "name".
+    QString effectiveSortOrder() const;
+
+    // Member editing
+    void StoreDetails(bool rowExists);
+    void bSaveClick();
+    void bDeleteClick();
+    void bDelAllClick();
+    void dbgInfoTitleClick(int column);
+
+    // Groups
+    void bNewGrpClick();
+    void bRemoveClick();
+    void MoveMemberToGroup(int groupId);
+
+    // Photos
+    void bPhotoClick();
+    void bpClearClick();
+    void bRotateClick();
+    void bResizeAllClick();
+
+    // Card issuing
+    void cbReadCardClick();
+    bool OpenReader();
+    void CloseReader();
+    void CardCodeReceived(bool offline, qint32 port, qint32 code, const QDateTime &stamp, qint8 cmode);
+    void bClearNoClick();
+    TRfidReader *reader() const { return m_reader.get(); }
+
+    // The data module and the status-bar panel texts.
+    tessary::Tdsrc &data() { return m_data; }
+    QString statusText(int panel) const;
+
+    // Controls, named as their objectName.
+    QComboBox *lstGroup = nullptr;
+    QPushButton *bNewGrp = nullptr;
+    QPushButton *bRemove = nullptr;
+    QTableView *dbgInfo = nullptr;
+    QMenu *puMenu = nullptr;
+    QPushButton *bDelete = nullptr;
+    QPushButton *bDelAll = nullptr;
+    QPushButton *bClearNo = nullptr;
+    QPushButton *bPreview = nullptr;
+    QPushButton *bPrint = nullptr;
+    QPushButton *bPrintAll = nullptr;
+    QGroupBox *gbList = nullptr;
+    QGroupBox *GroupBox1 = nullptr;
+    QGroupBox *gbDetails = nullptr;
+    QLineEdit *eStaffNo = nullptr;
+    QLineEdit *eName = nullptr;
+    QLineEdit *eCname = nullptr;
+    QLineEdit *ePost = nullptr;
+    QDateEdit *dpJoin = nullptr;
+    QDateEdit *dpExpiry = nullptr;
+    QLineEdit *eRemark = nullptr;
+    QGroupBox *GroupBox2 = nullptr;
+    tessary::ImageControl *imgPhoto = nullptr;
+    QPushButton *bRotate = nullptr;
+    QPushButton *bPhoto = nullptr;
+    QPushButton *bpClear = nullptr;
+    QPushButton *bSave = nullptr;
+    QPushButton *bClear = nullptr;
+    QPushButton *bResizeAll = nullptr;
+    QGroupBox *GroupBox3 = nullptr;
+    QCheckBox *cbReadCard = nullptr;
+    QSpinBox *sePort = nullptr;
+    QCheckBox *cbWrite = nullptr;
+    QGroupBox *gbPostAction = nullptr;
+    QButtonGroup *rgPost = nullptr;
+    QLabel *sbPanels[3] = {nullptr, nullptr, nullptr};
+
+    QAction *actAbout = nullptr;
+    QAction *actExit = nullptr;
+    QAction *actBackup = nullptr;
+    QAction *actRestore = nullptr;
+    QAction *actImport = nullptr;
+    QAction *actLayout = nullptr;
+    QAction *actPreview = nullptr;
+    QAction *actPrint = nullptr;
+    QAction *actCheckList = nullptr;
+    QAction *actExport = nullptr;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildControls();
+    void buildMenus();
+    void startUp();
+    void shutDown();
+    void connectListing();
+    void connectMemberEditing();
+    void connectGroupCommands();
+    void connectPhotoCommands();
+    void connectCardIssuing();
+    void syncGridToQuery(int row);
+    void showAbout();
+
+    tessary::Tdsrc &m_data;
+    std::unique_ptr<tessary::QueryTableModel> m_model;
+    std::unique_ptr<TRfidReader> m_reader;
+    bool m_syncingGrid = false;
+};

@@ -1,0 +1,76 @@
+#include "staffmodel.h"
+
+#include "data/query.h"
+
+namespace tessary {
+
+QueryTableModel::QueryTableModel(Query *query, QVector<Column> columns, QObject *parent)
+    : QAbstractTableModel(parent), m_query(query), m_columns(std::move(columns))
+{
+    connect(query, &Query::rowsReset, this, [this] {
+        beginResetModel();
+        endResetModel();
+    });
+    // Row-level changes are reported after the query has made them, so the
+    // view is reset for inserts and removals, and refreshed for changes.
+    connect(query, &Query::rowInserted, this, [this](int) {
+        beginResetModel();
+        endResetModel();
+    });
+    connect(query, &Query::rowRemoved, this, [this](int) {
+        beginResetModel();
+        endResetModel();
+    });
+    connect(query, &Query::rowChanged, this, [this](int row) {
+        if (row >= 0 && row < rowCount())
+            emit dataChanged(index(row, 0), index(row, columnCount() - 1));
+    });
+}
+
+int QueryTableModel::rowCount(const QModelIndex &parent) const
+{
+    if (parent.isValid() || !m_query->isOpen())
+        return 0;
+    return m_query->recordCount();
+}
+
+int QueryTableModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(m_columns.size());
+}
+
+QVariant QueryTableModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::ToolTipRole))
+        return {};
+    if (!m_query->isOpen() || index.row() >= m_query->recordCount())
+        return {};
+    try {
+        const int column = m_query->columnIndex(m_columns.at(index.column()).field);
+        if (column < 0)
+            return {};
+        const QVariant value = m_query->valueAt(index.row(), column);
+        if (value.isNull())
+            return {};
+        return value.toString();
+    } catch (...) {
+        // A view must never throw into the event loop; an unreadable
+        // cell shows empty.
+        return {};
+    }
+}
+
+QVariant QueryTableModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation == Qt::Horizontal) {
+        if (role == Qt::DisplayRole && section >= 0 && section < m_columns.size())
+            return m_columns.at(section).title;
+        if (role == Qt::TextAlignmentRole)
+            return int(Qt::AlignCenter);
+    }
+    if (orientation == Qt::Vertical && role == Qt::DisplayRole)
+        return {};
+    return QAbstractTableModel::headerData(section, orientation, role);
+}
+
+} // namespace tessary
