@@ -77,6 +77,9 @@ public:
 
     ProgressGauge &bar() const { return *m_bar; }
 
+    // Escape does not close it: the work it shows cannot be cancelled.
+    void reject() override {}
+
 protected:
     void showEvent(QShowEvent *event) override;
 
