@@ -83,9 +83,11 @@ std::optional<SelectShape> parseSelectStar(const QString &body)
     shape.firstTable = m.captured(1);
     shape.joinedTable = m.captured(2);
     shape.fromClause = quoteIdentifier(shape.firstTable);
-    if (!shape.joinedTable.isEmpty())
+    if (!shape.joinedTable.isEmpty()) {
+        shape.onClause = m.captured(3);
         shape.fromClause += QStringLiteral(" left join ") + quoteIdentifier(shape.joinedTable) +
-                            QStringLiteral(" on ") + m.captured(3);
+                            QStringLiteral(" on ") + shape.onClause;
+    }
     shape.whereClause = m.captured(4);
     shape.orderClause = m.captured(5);
     return shape;

@@ -29,6 +29,7 @@ struct SelectShape
     QString firstTable;
     QString joinedTable;   // empty without a join
     QString fromClause;    // "A" or "A left join B on ..."
+    QString onClause;      // the join condition; empty without a join
     QString whereClause;   // text after "where", may be empty
     QString orderClause;   // text after "order by", may be empty
 };

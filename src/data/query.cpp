@@ -384,11 +384,18 @@ void Query::open()
             const QString ref = quoteIdentifier(m_tables.at(c.table)) + QLatin1Char('.') + quoteIdentifier(c.source);
             exprs << (c.type == FieldType::Blob ? QStringLiteral("length(%1)").arg(ref) : ref);
         }
-        QString fetchSql = QStringLiteral("select ") + exprs.join(QStringLiteral(", ")) + QStringLiteral(" from ") +
-                           m_fromClause + QStringLiteral(" where ") + quoteIdentifier(shape->firstTable) +
-                           QStringLiteral(".rowid = ?1");
+        // A row is fetched by its keys. The joined row's key goes into the
+        // join condition, not the where clause: a member row must still be
+        // found when its group row has gone, or a group has appeared for it,
+        // since the query was opened (its group columns then read as empty).
+        QString fetchFrom = m_fromClause;
         if (!shape->joinedTable.isEmpty())
-            fetchSql += QStringLiteral(" and ") + quoteIdentifier(shape->joinedTable) + QStringLiteral(".rowid is ?2");
+            fetchFrom = quoteIdentifier(shape->firstTable) + QStringLiteral(" left join ") +
+                        quoteIdentifier(shape->joinedTable) + QStringLiteral(" on (") + shape->onClause +
+                        QStringLiteral(") and ") + quoteIdentifier(shape->joinedTable) + QStringLiteral(".rowid is ?2");
+        const QString fetchSql = QStringLiteral("select ") + exprs.join(QStringLiteral(", ")) +
+                                 QStringLiteral(" from ") + fetchFrom + QStringLiteral(" where ") +
+                                 quoteIdentifier(shape->firstTable) + QStringLiteral(".rowid = ?1");
 
         // Check declared columns before reading anything.
         for (const ColumnDecl &d : m_declared) {
@@ -616,7 +623,8 @@ void Query::cancel()
         m_state = State::Browse;
         m_buffer.clear();
         setCurrent(m_keys.empty() ? -1 : std::clamp(m_beforeInsert, 0, recordCount() - 1));
-        m_eof = m_keys.empty();
+        // An empty result is at both ends again.
+        m_bof = m_eof = m_keys.empty();
     } else if (m_state == State::Edit) {
         m_state = State::Browse;
         m_buffer.clear();
