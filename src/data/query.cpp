@@ -4,6 +4,7 @@
 #include "jetsql.h"
 
 #include <QLocale>
+#include <QSet>
 #include <QRegularExpression>
 
 #include <sqlite3.h>
@@ -570,6 +571,49 @@ bool Query::locate(const QString &column, const QVariant &value)
     if (c < 0)
         throw Error(QStringLiteral("%1: Field '%2' not found").arg(name(), column));
     const Column &col = m_columns.at(c);
+    if (m_lazy && col.type != FieldType::Blob) {
+        // Ask the table which of its rows hold the value (exactly: text
+        // compares case-sensitively here), then take the first of them in
+        // this result's order. This avoids reading every row of a large
+        // result just to find one.
+        QVariant bound;
+        try {
+            bound = storageValue(value, col.type);
+        } catch (const Error &) {
+            return false; // a value of another kind matches nothing
+        }
+        const QString ref = quoteIdentifier(col.source);
+        QString sql = QStringLiteral("select rowid from %1 where ").arg(quoteIdentifier(m_tables.at(col.table)));
+        if (bound.isNull())
+            sql += ref + QStringLiteral(" is null");
+        else if (col.type == FieldType::Text || col.type == FieldType::AnsiText || col.type == FieldType::DateTime)
+            sql += ref + QStringLiteral(" = ?1 collate binary");
+        else
+            sql += ref + QStringLiteral(" = ?1");
+        Stmt stmt = prepare(sql);
+        if (!bound.isNull())
+            bindValue(stmt.get(), 1, bound, col.type);
+        QSet<qint64> matches;
+        int rc;
+        while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW)
+            matches.insert(sqlite3_column_int64(stmt.get(), 0));
+        if (rc != SQLITE_DONE)
+            fail(name());
+        // A row without a partner in the joined table has nulls there.
+        const bool unmatchedJoinIsNull = bound.isNull() && col.table != 0;
+        if (matches.isEmpty() && !unmatchedJoinIsNull)
+            return false;
+        for (int r = 0; r < recordCount(); ++r) {
+            const Key &key = m_keys.at(size_t(r));
+            const std::optional<qint64> id = col.table == 0 ? std::optional<qint64>(key.first) : key.joined;
+            if ((id && matches.contains(*id)) || (!id && unmatchedJoinIsNull)) {
+                m_bof = m_eof = false;
+                setCurrent(r);
+                return true;
+            }
+        }
+        return false;
+    }
     for (int r = 0; r < recordCount(); ++r) {
         const QVariant v = valueAt(r, c);
         bool equal;
