@@ -64,6 +64,36 @@ QString nullConversionError(FieldType target)
     return QStringLiteral("Could not convert variant of type (Null) into type (%1)").arg(fieldTypeName(target));
 }
 
+// A local date and time that exists even where the clocks skip it: in a
+// daylight-saving gap (some zones skip from 23:59 straight to 01:00) the time
+// moves forward by the length of the gap, so a date is never lost.
+QDateTime localDateTime(const QDate &date, const QTime &time)
+{
+    QDateTime dt(date, time);
+    if (!dt.isValid() && date.isValid() && time.isValid())
+        dt = date.startOfDay().addMSecs(QTime(0, 0).msecsTo(time));
+    return dt;
+}
+
+// The stored text of a date-time: a date without a time of day (its first
+// moment) is kept at 00:00:00 whatever the zone, so the file holds
+// calendar dates.
+QString storedDateText(const QDateTime &value)
+{
+    if (value == value.date().startOfDay())
+        return value.date().toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(" 00:00:00");
+    return value.toString(kStoredDateFormat);
+}
+
+QDateTime readStoredDate(const QString &text)
+{
+    const QDate date = QDate::fromString(text.left(10), QStringLiteral("yyyy-MM-dd"));
+    const QTime time = QTime::fromString(text.mid(11), QStringLiteral("HH:mm:ss"));
+    if (text.size() == 19 && text.at(10) == QLatin1Char(' ') && date.isValid() && time.isValid())
+        return localDateTime(date, time);
+    return {};
+}
+
 } // namespace
 
 QString fieldTypeName(FieldType type)
@@ -98,14 +128,14 @@ QDateTime parseDayMonthYear(const QString &text)
         if (!time.isValid())
             return {};
     }
-    return QDateTime(date, time);
+    return localDateTime(date, time);
 }
 
 QString dateTimeText(const QDateTime &value)
 {
     const QLocale locale = QLocale::system();
     QString text = locale.toString(value.date(), QLocale::ShortFormat);
-    if (value.time() != QTime(0, 0))
+    if (value != value.date().startOfDay())
         text += QLatin1Char(' ') + locale.toString(value.time(), QLocale::LongFormat);
     return text;
 }
@@ -881,7 +911,7 @@ QVariant Query::readValue(sqlite3_stmt *stmt, int index, const Column &column) c
         return sqlite3_column_double(stmt, index);
     case FieldType::DateTime: {
         const QString text = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, index)));
-        QDateTime dt = QDateTime::fromString(text, kStoredDateFormat);
+        QDateTime dt = readStoredDate(text);
         if (!dt.isValid())
             dt = QDateTime::fromString(text, Qt::ISODate);
         if (!dt.isValid())
@@ -913,14 +943,14 @@ QVariant Query::storageValue(const QVariant &value, FieldType type) const
     switch (type) {
     case FieldType::DateTime:
         if (value.typeId() == QMetaType::QDateTime)
-            return value.toDateTime().toString(kStoredDateFormat);
+            return storedDateText(value.toDateTime());
         if (value.typeId() == QMetaType::QDate)
-            return value.toDate().startOfDay().toString(kStoredDateFormat);
+            return storedDateText(value.toDate().startOfDay());
         if (value.typeId() == QMetaType::QString) {
             const QDateTime dt = parseDayMonthYear(value.toString());
             if (!dt.isValid())
                 throw Error(QStringLiteral("'%1' is not a valid date").arg(value.toString()));
-            return dt.toString(kStoredDateFormat);
+            return storedDateText(dt);
         }
         throw Error(QStringLiteral("Invalid value for a date field"));
     case FieldType::Boolean:

@@ -9,10 +9,13 @@
 
 #include <QLocale>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QRandomGenerator>
 #include <QTest>
 
 #include <sqlite3.h>
+
+#include <ctime>
 
 using namespace tessary;
 using tessary::testing::CardDb;
@@ -61,6 +64,7 @@ private slots:
     void topLimitsRows();
     void datesFromDayMonthYearText_data();
     void datesFromDayMonthYearText();
+    void datesWhereMidnightDoesNotExist();
     void invalidDatesAreRefused_data();
     void invalidDatesAreRefused();
     void blobRoundTrip_data();
@@ -626,6 +630,41 @@ void TestQuery::datesFromDayMonthYearText()
         QCOMPARE(dt.time(), QTime(0, 0));
     }
     QVERIFY(!q.fieldByName(QStringLiteral("datejoin")).asString().isEmpty());
+}
+
+void TestQuery::datesWhereMidnightDoesNotExist()
+{
+    // In Sao Paulo the clocks went from 00:00 straight to 01:00 on 4 November
+    // 2018: that day has no midnight, but it is still a date.
+    const QByteArray savedTz = qgetenv("TZ");
+    qputenv("TZ", "America/Sao_Paulo");
+    tzset();
+    const auto restore = qScopeGuard([&] {
+        if (savedTz.isNull())
+            qunsetenv("TZ");
+        else
+            qputenv("TZ", savedTz);
+        tzset();
+    });
+    if (QDateTime(QDate(2018, 11, 4), QTime(0, 0)).isValid())
+        QSKIP("no time zone data for America/Sao_Paulo");
+
+    CardDb db;
+    db.addMember(QStringLiteral("Abel"), 0);
+    Query &q = db.ds->QStaff;
+    q.open();
+    q.edit();
+    q.fieldByName(QStringLiteral("datejoin")).setString(QStringLiteral("4/11/2018"));
+    q.fieldByName(QStringLiteral("expiry")).setDateTime(QDate(2018, 11, 4).startOfDay());
+    q.post();
+    q.close();
+    q.open();
+    for (const char *column : {"datejoin", "expiry"}) {
+        const Field f = q.fieldByName(QString::fromLatin1(column));
+        QVERIFY(f.asDateTime().isValid());
+        QCOMPARE(f.asDateTime().date(), QDate(2018, 11, 4));
+        QCOMPARE(f.asString(), QLocale::system().toString(QDate(2018, 11, 4), QLocale::ShortFormat));
+    }
 }
 
 void TestQuery::invalidDatesAreRefused_data()

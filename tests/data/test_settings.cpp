@@ -115,6 +115,12 @@ void TestSettings::valuesAreWrittenAsText()
     QCOMPARE(ReadBoolSetting(QStringLiteral("Other_MAX"), true), false);
     QCOMPARE(ReadStringSetting(QStringLiteral("SortField"), QStringLiteral("name")), QStringLiteral("staffno"));
 
+    // Sort orders hold commas; texts that look like other kinds stay text.
+    for (const char *text : {"staffno,name", "name,name", "a, b", "@Rect(1 2 3 4)", " padded ", "\"quoted\"", "x;y"}) {
+        WriteStringSetting(QStringLiteral("SortField"), QString::fromLatin1(text));
+        QCOMPARE(ReadStringSetting(QStringLiteral("SortField"), QStringLiteral("name")), QString::fromLatin1(text));
+    }
+
     // Nothing is cached: a change made outside is read at once.
     putRaw(QStringLiteral("MainWin_WIDTH"), QStringLiteral("800"));
     QCOMPARE(ReadIntSetting(QStringLiteral("MainWin_WIDTH"), 640), 800);
