@@ -622,7 +622,7 @@ bool Query::locate(const QString &column, const QVariant &value)
             sql += ref + QStringLiteral(" = ?1");
         Stmt stmt = prepare(sql);
         if (!bound.isNull())
-            bindValue(stmt.get(), 1, bound, col.type);
+            bindValue(stmt.get(), 1, value, col.type); // converts as storageValue did above
         QSet<qint64> matches;
         int rc;
         while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW)

@@ -501,6 +501,20 @@ void TestQuery::membersOfMissingGroup()
     QCOMPARE(FieldText(list.findField(QStringLiteral("gdesc"))), QString());
     QVERIFY(list.fieldByName(QStringLiteral("grptbl.gid")).isNull());
     QCOMPARE(list.fieldByName(QStringLiteral("stafftbl.gid")).asInteger(), 77);
+
+    // Locating by the group's columns in the joined rows, null included.
+    list.setSql({QStringLiteral("select * from stafftbl"), QStringLiteral("left join grptbl"),
+                 QStringLiteral("on stafftbl.gid=grptbl.gid"), QStringLiteral("order by name")});
+    list.open();
+    QVERIFY(list.locate(QStringLiteral("gdesc"), QVariant()));
+    QCOMPARE(list.fieldByName(kName).asString(), QStringLiteral("Orphan"));
+    QVERIFY(list.locate(QStringLiteral("gdesc"), QStringLiteral("Office")));
+    QCOMPARE(list.fieldByName(kName).asString(), QStringLiteral("Abel"));
+    QVERIFY(!list.locate(QStringLiteral("gdesc"), QStringLiteral("office")));
+    QVERIFY(list.locate(QStringLiteral("grptbl.gid"), 0));
+    QCOMPARE(list.fieldByName(kName).asString(), QStringLiteral("Baker"));
+    QVERIFY(!list.locate(QStringLiteral("stafftbl.gid"), QStringLiteral("abc")));
+    QCOMPARE(list.fieldByName(kName).asString(), QStringLiteral("Baker"));
 }
 
 void TestQuery::joinedRowColumns()
@@ -629,6 +643,12 @@ void TestQuery::datesFromDayMonthYearText()
         QCOMPARE(dt.date(), date);
         QCOMPARE(dt.time(), QTime(0, 0));
     }
+    // Found again by the date, given as a date, a date-time or the text.
+    q.last();
+    QVERIFY(q.locate(QStringLiteral("datejoin"), date));
+    QVERIFY(q.locate(QStringLiteral("datejoin"), date.startOfDay()));
+    QVERIFY(q.locate(QStringLiteral("expiry"), text));
+    QVERIFY(!q.locate(QStringLiteral("expiry"), date.addDays(1)));
     QVERIFY(!q.fieldByName(QStringLiteral("datejoin")).asString().isEmpty());
 }
 
