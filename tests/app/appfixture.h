@@ -1,0 +1,317 @@
+#pragma once
+
+// Shared set-up of the main-window tests: the settings store kept in a
+// temporary folder, a fresh program folder with its card database, direct
+// access to the database file (to seed it and to check what the window
+// wrote), and small helpers for pictures and controls.
+
+#include "app/mainwindow.h"
+#include "data/datasrc.h"
+#include "data/errors.h"
+#include "data/prompts.h"
+#include "data/records.h"
+#include "data/schema.h"
+#include "photo/picture.h"
+
+#include <QComboBox>
+#include <QDate>
+#include <QImage>
+#include <QLabel>
+#include <QMenu>
+#include <QTableView>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sqlite3.h>
+
+#include <memory>
+#include <optional>
+
+namespace apptest {
+
+// --- Settings ----------------------------------------------------------------
+
+// Call once from initTestCase, before anything reads a setting.
+inline void useTemporarySettings()
+{
+    static QTemporaryDir folder;
+    QStandardPaths::setTestModeEnabled(true);
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder.path());
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, folder.path());
+}
+
+inline void clearSettings()
+{
+    QSettings s(QStringLiteral("KESMAR"), QStringLiteral("VaraDavuz"));
+    s.clear();
+    s.sync();
+}
+
+// A stored value's text; nullopt when the value does not exist.
+inline std::optional<QString> setting(const QString &name)
+{
+    QSettings s(QStringLiteral("KESMAR"), QStringLiteral("VaraDavuz"));
+    if (!s.contains(name))
+        return std::nullopt;
+    return s.value(name).toString();
+}
+
+inline void putSetting(const QString &name, const QString &text)
+{
+    QSettings s(QStringLiteral("KESMAR"), QStringLiteral("VaraDavuz"));
+    s.setValue(name, text);
+    s.sync();
+}
+
+// --- Pictures ------------------------------------------------------------------
+
+inline QByteArray jpegOf(int width, int height, QColor colour = QColor(40, 90, 160))
+{
+    QImage picture(width, height, QImage::Format_BGR888);
+    picture.fill(colour);
+    return tessary::SavePictureToBlob(picture);
+}
+
+inline QSize storedSize(const QByteArray &blob)
+{
+    return tessary::LoadPictureFromBlob(blob).size();
+}
+
+inline bool allWhite(const QImage &picture)
+{
+    const QImage p = picture.convertToFormat(QImage::Format_RGB32);
+    for (int y = 0; y < p.height(); ++y)
+        for (int x = 0; x < p.width(); ++x)
+            if (qRed(p.pixel(x, y)) < 250 || qGreen(p.pixel(x, y)) < 250 || qBlue(p.pixel(x, y)) < 250)
+                return false;
+    return !p.isNull();
+}
+
+// --- The database file -----------------------------------------------------------
+
+// Statements straight on the file, one short-lived connection per call, so
+// nothing is cached between what the window wrote and what a test reads.
+class DbFile
+{
+public:
+    explicit DbFile(QString path) : m_path(std::move(path)) {}
+
+    void exec(const QString &sql, const QVariantList &binds = {}) const { run(sql, binds, nullptr); }
+
+    QList<QVariantList> rows(const QString &sql, const QVariantList &binds = {}) const
+    {
+        QList<QVariantList> out;
+        run(sql, binds, &out);
+        return out;
+    }
+
+    // The first column of the first row; an invalid QVariant when no row.
+    QVariant value(const QString &sql, const QVariantList &binds = {}) const
+    {
+        const QList<QVariantList> r = rows(sql, binds);
+        return r.isEmpty() ? QVariant() : r.first().value(0);
+    }
+
+    QStringList strings(const QString &sql, const QVariantList &binds = {}) const
+    {
+        QStringList out;
+        for (const QVariantList &row : rows(sql, binds))
+            out << row.value(0).toString();
+        return out;
+    }
+
+    int count(const QString &table, const QString &where = QString(), const QVariantList &binds = {}) const
+    {
+        QString sql = QStringLiteral("select count(*) from ") + table;
+        if (!where.isEmpty())
+            sql += QStringLiteral(" where ") + where;
+        return value(sql, binds).toInt();
+    }
+
+    qint64 lastInsertId() const { return m_lastId; }
+
+private:
+    void run(const QString &sql, const QVariantList &binds, QList<QVariantList> *out) const
+    {
+        sqlite3 *db = nullptr;
+        if (sqlite3_open_v2(m_path.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+            sqlite3_close(db);
+            throw tessary::Error(QStringLiteral("cannot open ") + m_path);
+        }
+        sqlite3_busy_timeout(db, 2000);
+        sqlite3_stmt *stmt = nullptr;
+        const QByteArray text = sql.toUtf8();
+        if (sqlite3_prepare_v2(db, text.constData(), int(text.size()), &stmt, nullptr) != SQLITE_OK) {
+            const QString message = QString::fromUtf8(sqlite3_errmsg(db));
+            sqlite3_close(db);
+            throw tessary::Error(message + QStringLiteral(": ") + sql);
+        }
+        for (int i = 0; i < binds.size(); ++i) {
+            const QVariant &v = binds.at(i);
+            if (v.isNull()) {
+                sqlite3_bind_null(stmt, i + 1);
+            } else if (v.typeId() == QMetaType::QByteArray) {
+                const QByteArray b = v.toByteArray();
+                sqlite3_bind_blob(stmt, i + 1, b.constData(), int(b.size()), SQLITE_TRANSIENT);
+            } else if (v.typeId() == QMetaType::Int || v.typeId() == QMetaType::LongLong) {
+                sqlite3_bind_int64(stmt, i + 1, v.toLongLong());
+            } else {
+                const QByteArray s = v.toString().toUtf8();
+                sqlite3_bind_text(stmt, i + 1, s.constData(), int(s.size()), SQLITE_TRANSIENT);
+            }
+        }
+        int rc;
+        while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+            if (!out)
+                continue;
+            QVariantList row;
+            for (int c = 0; c < sqlite3_column_count(stmt); ++c) {
+                switch (sqlite3_column_type(stmt, c)) {
+                case SQLITE_NULL: row << QVariant(); break;
+                case SQLITE_INTEGER: row << QVariant(qlonglong(sqlite3_column_int64(stmt, c))); break;
+                case SQLITE_FLOAT: row << QVariant(sqlite3_column_double(stmt, c)); break;
+                case SQLITE_BLOB:
+                    row << QVariant(QByteArray(static_cast<const char *>(sqlite3_column_blob(stmt, c)),
+                                               sqlite3_column_bytes(stmt, c)));
+                    break;
+                default:
+                    row << QVariant(QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, c)),
+                                                      sqlite3_column_bytes(stmt, c)));
+                }
+            }
+            out->append(row);
+        }
+        const QString message = QString::fromUtf8(sqlite3_errmsg(db));
+        sqlite3_finalize(stmt);
+        m_lastId = sqlite3_last_insert_rowid(db);
+        sqlite3_close(db);
+        if (rc != SQLITE_DONE)
+            throw tessary::Error(message + QStringLiteral(": ") + sql);
+    }
+
+    QString m_path;
+    mutable qint64 m_lastId = 0;
+};
+
+// A member row as the tests seed it; a null text is stored as an empty
+// (null) value.
+struct Member
+{
+    QString name;
+    int gid = 0;
+    QString staffno;
+    QString cname;
+    QString post;
+    QString datejoin; // stored form "yyyy-MM-dd HH:mm:ss", or anything for a broken date
+    QString expiry;
+    QString remark;
+    int cardno = 0;
+    QByteArray photo; // null: no photo value at all
+};
+
+inline QVariant textOrNull(const QString &text)
+{
+    return text.isNull() ? QVariant() : QVariant(text);
+}
+
+// --- The program folder ------------------------------------------------------------
+
+// A fresh program folder; by default it holds a new card database, whose
+// only group is "DEFAULT" with id 0.
+class ProgramFolder
+{
+public:
+    explicit ProgramFolder(bool withDatabase = true)
+    {
+        if (!m_dir.isValid())
+            throw tessary::Error(QStringLiteral("no temporary folder"));
+        if (withDatabase) {
+            tessary::CardDatabaseSeed seed;
+            seed.background = jpegOf(86, 54, Qt::white);
+            seed.fontStream = tessary::encodeComponentStream(tessary::LabelAppearance{});
+            tessary::createCardDatabase(databasePath(), seed);
+        }
+    }
+
+    QString path() const { return m_dir.path(); }
+    QString databasePath() const { return m_dir.path() + QStringLiteral("/cardinfo.mdb"); }
+    DbFile db() const { return DbFile(databasePath()); }
+
+    // A group; its id is its own row key unless given. Answers the id.
+    int addGroup(const QString &name, std::optional<int> gid = std::nullopt) const
+    {
+        DbFile file = db();
+        file.exec(QStringLiteral("insert into grptbl (gid, gdesc) values (?, ?)"), {gid.value_or(0), name});
+        const qint64 seq = file.lastInsertId();
+        if (!gid)
+            file.exec(QStringLiteral("update grptbl set gid = seq where seq = ?"), {seq});
+        return gid.value_or(int(seq));
+    }
+
+    // Answers the member's row key.
+    qint64 addMember(const Member &m) const
+    {
+        DbFile file = db();
+        file.exec(QStringLiteral("insert into stafftbl (gid, cardno, name, cname, staffno, post, datejoin, expiry, "
+                                 "remark, photo) values (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+                  {m.gid, m.cardno, textOrNull(m.name), textOrNull(m.cname), textOrNull(m.staffno), textOrNull(m.post),
+                   textOrNull(m.datejoin), textOrNull(m.expiry), textOrNull(m.remark),
+                   m.photo.isNull() ? QVariant() : QVariant(m.photo)});
+        return file.lastInsertId();
+    }
+
+    qint64 addMember(const QString &name, int gid) const
+    {
+        Member m;
+        m.name = name;
+        m.gid = gid;
+        return addMember(m);
+    }
+
+private:
+    QTemporaryDir m_dir;
+};
+
+// --- The window ------------------------------------------------------------------
+
+// The names listed in the member grid, top to bottom, as the grid shows them.
+inline QStringList listedNames(const TVaraDavuz &window)
+{
+    QStringList out;
+    const QAbstractItemModel *model = window.dbgInfo->model();
+    for (int r = 0; r < model->rowCount(); ++r)
+        out << model->index(r, 1).data().toString();
+    return out;
+}
+
+inline QStringList groupEntries(const TVaraDavuz &window)
+{
+    QStringList out;
+    for (int i = 0; i < window.lstGroup->count(); ++i)
+        out << window.lstGroup->itemText(i);
+    return out;
+}
+
+// Selects a group entry the way the operator does.
+inline void chooseGroup(TVaraDavuz &window, const QString &name)
+{
+    const int index = window.lstGroup->findText(name, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (index < 0)
+        throw tessary::Error(QStringLiteral("no group entry ") + name);
+    window.lstGroup->setCurrentIndex(index);
+    emit window.lstGroup->activated(index);
+}
+
+// The texts of the message boxes of a given title.
+inline QStringList messagesTitled(const tessary::ScriptedPrompts &prompts, const QString &title)
+{
+    QStringList out;
+    for (const auto &a : prompts.asked)
+        if (a.what == QLatin1String("message") && a.title == title)
+            out << a.text;
+    return out;
+}
+
+} // namespace apptest
