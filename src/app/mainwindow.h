@@ -76,10 +76,16 @@ public:
     void bRotateClick();
     void bResizeAllClick();
 
-    // Card issuing
+    // Card issuing. The reader link exists only while "Allow Reader On
+    // Port" is ticked; it serves the port chosen in sePort.
     void cbReadCardClick();
+    // Sets up and opens the link; on failure switches the reader off again,
+    // tells the operator and answers false.
     bool OpenReader();
+    // Closes the link's port (the link itself stays until switched off).
     void CloseReader();
+    // A card was presented on `port`: look it up, or store it in the
+    // current member when "Add Card No" is ticked.
     void CardCodeReceived(bool offline, qint32 port, qint32 code, const QDateTime &stamp, qint8 cmode);
     void bClearNoClick();
     TRfidReader *reader() const { return m_reader.get(); }
