@@ -71,6 +71,7 @@ private slots:
     void deleteAsksAndMovesToNextMember();
     void deleteWithEmptyListAsksNothing();
     void deleteAllRemovesListedGroupOnly();
+    void failedDeleteAllIsReportedAndCleansUp();
     void sortByTitleStoresOrderAndKeepsMember();
     void sortOnEmptyGridClearsPane();
 };
@@ -380,6 +381,30 @@ void TestMembers::deleteAllRemovesListedGroupOnly()
     QCOMPARE(window.statusText(2), QStringLiteral("Group Members=0"));
     // The progress window is gone.
     QVERIFY(window.findChildren<QDialog *>().isEmpty());
+}
+
+void TestMembers::failedDeleteAllIsReportedAndCleansUp()
+{
+    ProgramFolder folder;
+    for (const char *name : {"Ada", "Ben", "Cid"})
+        folder.addMember(QString::fromLatin1(name), 0);
+    folder.db().exec(QStringLiteral("create trigger keep before delete on stafftbl when old.name = 'Ben' "
+                                    "begin select raise(abort, 'Ben stays'); end"));
+    ScopedScriptedPrompts prompts;
+    prompts->messageAnswers = {MessageResult::Ok};
+    Tdsrc data;
+    TVaraDavuz window(data, folder.path());
+
+    window.bDelAll->click();
+    const QStringList reports = messagesTitled(*prompts, QStringLiteral("Tessary"));
+    QCOMPARE(reports.size(), 1);
+    QVERIFY2(reports.first().contains(QStringLiteral("Ben stays")), qPrintable(reports.first()));
+    QCOMPARE(folder.db().strings(QStringLiteral("select name from stafftbl order by name")),
+             (QStringList{QStringLiteral("Ben"), QStringLiteral("Cid")}));
+    QVERIFY(window.findChildren<QDialog *>().isEmpty());
+    QCOMPARE(listedNames(window), (QStringList{QStringLiteral("Ben"), QStringLiteral("Cid")}));
+    QCOMPARE(window.eName->text(), QStringLiteral("Ben"));
+    QCOMPARE(window.statusText(2), QStringLiteral("Group Members=2"));
 }
 
 void TestMembers::sortByTitleStoresOrderAndKeepsMember()
