@@ -32,6 +32,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QStyle>
@@ -441,7 +442,12 @@ void TVaraDavuz::syncGridToQuery(int row)
     if (row >= 0 && row < m_model->rowCount()) {
         const QModelIndex index = m_model->index(row, 1);
         dbgInfo->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        // Bring the row into view without scrolling sideways: before the
+        // window is laid out the viewport is narrow, and scrolling to the
+        // name column would leave the ID column out of view.
+        const int sideways = dbgInfo->horizontalScrollBar()->value();
         dbgInfo->scrollTo(index);
+        dbgInfo->horizontalScrollBar()->setValue(sideways);
     } else {
         dbgInfo->selectionModel()->clearSelection();
     }

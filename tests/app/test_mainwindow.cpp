@@ -347,6 +347,10 @@ void TestMainWindow::clickingRowShowsMember()
     QVERIFY(QTest::qWaitForWindowExposed(&window));
 
     QTableView *grid = window.dbgInfo;
+    // Following the current member never scrolls the grid sideways: the
+    // first column stays in view at the first start's 640 x 480.
+    QCOMPARE(window.size(), QSize(640, 480));
+    QCOMPARE(grid->columnViewportPosition(0), 0);
     const QRect cell = grid->visualRect(grid->model()->index(2, 1));
     QVERIFY(cell.isValid());
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
@@ -359,6 +363,7 @@ void TestMainWindow::clickingRowShowsMember()
     QTest::keyClick(grid, Qt::Key_Up);
     QCOMPARE(window.data().QStaff.recNo(), 1);
     QCOMPARE(window.eName->text(), QStringLiteral("Ben"));
+    QCOMPARE(grid->columnViewportPosition(0), 0);
     QVERIFY(prompts->asked.empty());
 }
 
