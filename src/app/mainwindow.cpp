@@ -77,6 +77,18 @@ private:
     QTableView *m_view;
 };
 
+// A date picker that is one stop of the tab order: Tab leaves it instead of
+// stepping through its day, month and year (the arrow keys and typing still
+// reach those).
+class DatePicker : public QDateEdit
+{
+public:
+    using QDateEdit::QDateEdit;
+
+protected:
+    bool focusNextPrevChild(bool next) override { return QWidget::focusNextPrevChild(next); }
+};
+
 QPushButton *makeButton(QWidget *parent, const char *name, const QString &caption, int x, int y, int w = 75, int h = 25)
 {
     auto *b = new QPushButton(caption, parent);
@@ -244,7 +256,7 @@ void TVaraDavuz::buildControls()
     ePost = makeEdit("ePost", 143);
     makeLabel(upper, QStringLiteral("Position:"), 8, 128, ePost);
     auto makeDate = [&](const char *name, int top) {
-        auto *d = new QDateEdit(upper);
+        auto *d = new DatePicker(upper);
         d->setObjectName(QString::fromLatin1(name));
         d->setGeometry(8, top, 157, 21);
         d->setDisplayFormat(QStringLiteral("d/MMM, yyyy"));

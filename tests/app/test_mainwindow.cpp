@@ -7,6 +7,10 @@
 #include "photo/imagecontrol.h"
 
 #include <QAbstractSpinBox>
+#include <QApplication>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QGroupBox>
 #include <QDateEdit>
 #include <QFileInfo>
 #include <QHeaderView>
@@ -39,6 +43,8 @@ private slots:
     void unusableSortOrderListsByName_data();
     void unusableSortOrderListsByName();
     void everyInputControlIsNamed();
+    void tabOrderOfDetailPane();
+    void unreachableControlsStayHidden();
 };
 
 void TestMainWindow::firstStartUsesDefaults()
@@ -495,6 +501,63 @@ void TestMainWindow::everyInputControlIsNamed()
     QVERIFY2(checked >= 11, qPrintable(QString::number(checked)));
     QCOMPARE(window.eName->accessibleName(), QStringLiteral("Name"));
     QCOMPARE(window.dpExpiry->accessibleName(), QStringLiteral("Expiry Date"));
+}
+
+void TestMainWindow::tabOrderOfDetailPane()
+{
+    ProgramFolder folder;
+    ScopedScriptedPrompts prompts;
+    Tdsrc data;
+    TVaraDavuz window(data, folder.path());
+    window.show();
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+
+    // Tab moves ID, Date Join, Expiry Date, the photo buttons, CName,
+    // Position, Name, Remark. The part of a date picker that takes the focus
+    // counts as the picker.
+    auto focused = [&]() -> QWidget * {
+        QWidget *w = QApplication::focusWidget();
+        for (QWidget *p = w; p; p = p->parentWidget())
+            if (qobject_cast<QAbstractSpinBox *>(p))
+                return p;
+        return w;
+    };
+    const QList<QWidget *> expected{window.eStaffNo, window.dpJoin, window.dpExpiry, window.bPhoto, window.bRotate,
+                                    window.bpClear,  window.eCname, window.ePost,    window.eName,  window.eRemark};
+    window.eStaffNo->setFocus();
+    QTRY_COMPARE(focused(), window.eStaffNo);
+    for (int i = 1; i < expected.size(); ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(focused() ? focused()->objectName() : QString(), expected.at(i)->objectName());
+    }
+    // A date picker is one stop backwards too.
+    for (int i = expected.size() - 2; i >= 0; --i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+        QCOMPARE(focused() ? focused()->objectName() : QString(), expected.at(i)->objectName());
+    }
+}
+
+void TestMainWindow::unreachableControlsStayHidden()
+{
+    ProgramFolder folder;
+    folder.addMember(QStringLiteral("Amy"), 0);
+    ScopedScriptedPrompts prompts;
+    Tdsrc data;
+    TVaraDavuz window(data, folder.path());
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    chooseGroup(window, QStringLiteral("DEFAULT"));
+    window.bClear->click();
+    QVERIFY(window.bSave->isVisible());
+    for (QWidget *w : {static_cast<QWidget *>(window.bClearNo), static_cast<QWidget *>(window.bResizeAll),
+                       static_cast<QWidget *>(window.GroupBox3)})
+        QVERIFY2(!w->isVisible(), qPrintable(w->objectName()));
+    QVERIFY(window.dbgInfo->isColumnHidden(3));
+    // The export command is on no menu.
+    for (QAction *menu : window.menuBar()->actions())
+        QVERIFY(!menu->menu()->actions().contains(window.actExport));
+    QVERIFY(prompts->asked.empty());
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -71,6 +71,7 @@ private slots:
     void deleteAsksAndMovesToNextMember();
     void deleteWithEmptyListAsksNothing();
     void deleteAllRemovesListedGroupOnly();
+    void photoCommandsReachTheSavedRecord();
     void failedDeleteAllIsReportedAndCleansUp();
     void sortByTitleStoresOrderAndKeepsMember();
     void sortOnEmptyGridClearsPane();
@@ -381,6 +382,47 @@ void TestMembers::deleteAllRemovesListedGroupOnly()
     QCOMPARE(window.statusText(2), QStringLiteral("Group Members=0"));
     // The progress window is gone.
     QVERIFY(window.findChildren<QDialog *>().isEmpty());
+}
+
+void TestMembers::photoCommandsReachTheSavedRecord()
+{
+    ProgramFolder folder;
+    QImage picture(200, 300, QImage::Format_RGB888);
+    picture.fill(QColor(10, 120, 200));
+    const QString file = folder.path() + QStringLiteral("/face.bmp");
+    QVERIFY(picture.save(file, "BMP"));
+    ScopedScriptedPrompts prompts;
+    prompts->fileAnswers = {file, QString()};
+    prompts->messageAnswers = {MessageResult::Ok};
+    Tdsrc data;
+    TVaraDavuz window(data, folder.path());
+
+    window.eName->setText(QStringLiteral("Pia"));
+    window.bPhoto->click();
+    QCOMPARE(window.imgPhoto->picture().size(), QSize(200, 300));
+    QCOMPARE(window.imgPhoto->hint(), QStringLiteral("200 x 300"));
+    window.bRotate->click();
+    QCOMPARE(window.imgPhoto->picture().size(), QSize(300, 200));
+    // A cancelled file dialog keeps the picture.
+    window.bPhoto->click();
+    QCOMPARE(window.imgPhoto->picture().size(), QSize(300, 200));
+    window.bSave->click();
+    QCOMPARE(prompts->messages(), QStringList());
+    QCOMPARE(storedSize(folder.db().value(QStringLiteral("select photo from stafftbl where name = 'Pia'")).toByteArray()),
+             QSize(300, 200));
+
+    // Shown again, cleared and saved: the cleared picture is stored.
+    window.ShowCurrentMember();
+    QCOMPARE(window.imgPhoto->picture().size(), QSize(300, 200));
+    window.bpClear->click();
+    QVERIFY(allWhite(window.imgPhoto->picture()));
+    window.bSave->click();
+    QCOMPARE(prompts->messages(), QStringList{QStringLiteral("Overwrite the record?")});
+    const QImage stored = tessary::LoadPictureFromBlob(
+        folder.db().value(QStringLiteral("select photo from stafftbl where name = 'Pia'")).toByteArray());
+    QCOMPARE(stored.size(), QSize(100, 100));
+    QVERIFY(allWhite(stored));
+    QCOMPARE(folder.db().count(QStringLiteral("stafftbl")), 1);
 }
 
 void TestMembers::failedDeleteAllIsReportedAndCleansUp()
