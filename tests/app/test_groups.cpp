@@ -46,6 +46,7 @@ private slots:
     void newGroupWithExistingNameSelectsIt();
     void newGroupIsLastInListAndMenu();
     void newGroupCancelledOrEmptyCreatesNothing();
+    void newGroupTakesLastIdThatFits();
     void newGroupWhoseIdDoesNotFitIsRefused();
     void removeDefaultIsRefused();
     void removeCancelledChangesNothing();
@@ -140,6 +141,22 @@ void TestGroups::newGroupCancelledOrEmptyCreatesNothing()
     QCOMPARE(prompts->messages(), QStringList());
     QCOMPARE(folder.db().count(QStringLiteral("grptbl")), 1);
     QCOMPARE(groupEntries(window), QStringList{QStringLiteral("DEFAULT")});
+}
+
+void TestGroups::newGroupTakesLastIdThatFits()
+{
+    ProgramFolder folder;
+    folder.db().exec(QStringLiteral("insert into grptbl (seq, gid, gdesc) values (32766, 32766, 'Before')"));
+    ScopedScriptedPrompts prompts;
+    prompts->inputAnswers = {QStringLiteral("Fits")};
+    Tdsrc data;
+    TVaraDavuz window(data, folder.path());
+    window.bNewGrp->click();
+    QCOMPARE(prompts->messages(), QStringList());
+    QCOMPARE(folder.db().rows(QStringLiteral("select seq, gid from grptbl where gdesc = 'Fits'")),
+             (QList<QVariantList>{{qlonglong(32767), qlonglong(32767)}}));
+    QCOMPARE(window.lstGroup->currentText(), QStringLiteral("Fits"));
+    QCOMPARE(window.CurrentGroupId, 32767);
 }
 
 void TestGroups::newGroupWhoseIdDoesNotFitIsRefused()

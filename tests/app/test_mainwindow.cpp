@@ -27,7 +27,12 @@ class TestMainWindow : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { useTemporarySettings(); }
+    void initTestCase()
+    {
+        useTemporarySettings();
+        // Month names in the date pickers follow the locale.
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    }
     void init() { clearSettings(); }
 
     void firstStartUsesDefaults();
