@@ -552,6 +552,11 @@ void TVaraDavuz::ShowSelectedGroup()
 {
     const QString text = lstGroup->currentIndex() >= 0 ? lstGroup->currentText() : QString();
     FindIdByText(m_data.QGroup, text, QStringLiteral("gdesc"), CurrentGroupId, QStringLiteral("gid"));
+    listCurrentGroup();
+}
+
+void TVaraDavuz::listCurrentGroup()
+{
     FillGroupMenu(m_data.QGroup, QStringLiteral("gdesc"), QStringLiteral("gid"),
                   [this](int id) { guarded([this, id] { MoveMemberToGroup(id); }); }, puMenu);
     m_data.QStaff.setSql(memberListSql(CurrentGroupId, effectiveSortOrder()));
@@ -572,11 +577,7 @@ void TVaraDavuz::ShowGroupById(int id)
                 break;
             }
     lstGroup->setCurrentIndex(entry);
-    FillGroupMenu(m_data.QGroup, QStringLiteral("gdesc"), QStringLiteral("gid"),
-                  [this](int gid) { guarded([this, gid] { MoveMemberToGroup(gid); }); }, puMenu);
-    m_data.QStaff.setSql(memberListSql(CurrentGroupId, effectiveSortOrder()));
-    m_data.QStaff.open();
-    UpdateCounts();
+    listCurrentGroup();
 }
 
 void TVaraDavuz::ShowCurrentMember()

@@ -157,6 +157,9 @@ private:
     void connectPhotoCommands();
     void connectCardIssuing();
     void syncGridToQuery(int row);
+    // Rebuilds the context menu, lists the members of CurrentGroupId and
+    // refreshes the counts.
+    void listCurrentGroup();
     void showAbout();
 
     tessary::Tdsrc &m_data;
