@@ -57,17 +57,17 @@ void TestJetSql::quotedLiteralsBecomeParameters_data()
     QTest::addColumn<QStringList>("parameters");
 
     QTest::newRow("plain name") << "select * from stafftbl\nwhere name=\n\"Abel\""
-                                << "select * from stafftbl\nwhere name=\n?" << QStringList{"Abel"};
-    QTest::newRow("doubled quote inside") << "where name=\"O\"\"Brien\"" << "where name=?" << QStringList{"O\"Brien"};
-    QTest::newRow("only a quote") << "where name=\"\"\"\"" << "where name=?" << QStringList{"\""};
-    QTest::newRow("empty-list placeholder") << "where name=\n\"_\"" << "where name=\n?" << QStringList{"_"};
-    QTest::newRow("empty literal") << "where name=\"\"" << "where name=?" << QStringList{""};
+                                << "select * from stafftbl\nwhere name=\n?" << QStringList{QStringLiteral("Abel")};
+    QTest::newRow("doubled quote inside") << "where name=\"O\"\"Brien\"" << "where name=?" << QStringList{QStringLiteral("O\"Brien")};
+    QTest::newRow("only a quote") << "where name=\"\"\"\"" << "where name=?" << QStringList{QStringLiteral("\"")};
+    QTest::newRow("empty-list placeholder") << "where name=\n\"_\"" << "where name=\n?" << QStringList{QStringLiteral("_")};
+    QTest::newRow("empty literal") << "where name=\"\"" << "where name=?" << QStringList{QStringLiteral("")};
     // Text that would break out of a pasted literal stays inside the value.
     QTest::newRow("injection attempt") << "where name=\"x\"\" or 1=1 --\"" << "where name=?"
-                                       << QStringList{"x\" or 1=1 --"};
-    QTest::newRow("apostrophe inside") << "where name=\"O'Neil\"" << "where name=?" << QStringList{"O'Neil"};
+                                       << QStringList{QStringLiteral("x\" or 1=1 --")};
+    QTest::newRow("apostrophe inside") << "where name=\"O'Neil\"" << "where name=?" << QStringList{QStringLiteral("O'Neil")};
     QTest::newRow("two literals in order") << "where a=\"1\" and b=\"2\"" << "where a=? and b=?"
-                                           << QStringList{"1", "2"};
+                                           << QStringList{QStringLiteral("1"), QStringLiteral("2")};
     QTest::newRow("single-quoted literal kept") << "where name='O''Brien'" << "where name='O''Brien'"
                                                 << QStringList{};
 }

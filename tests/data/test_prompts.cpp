@@ -56,8 +56,8 @@ void TestPrompts::confirmationsAnswerOkOnly()
     QVERIFY(!ConfirmDelete());
     QVERIFY(!ConfirmOverwrite());
     QVERIFY(ConfirmOverwrite());
-    QCOMPARE(p->messages(), (QStringList{"Delete the record?", "Delete the record?", "Overwrite the record?",
-                                         "Overwrite the record?"}));
+    QCOMPARE(p->messages(), (QStringList{QStringLiteral("Delete the record?"), QStringLiteral("Delete the record?"), QStringLiteral("Overwrite the record?"),
+                                         QStringLiteral("Overwrite the record?")}));
     for (const auto &a : p->asked) {
         QCOMPARE(a.kind, MessageKind::Confirmation);
         QCOMPARE(a.title, QStringLiteral("Confirm"));

@@ -108,7 +108,7 @@ void TestQuery::navigationFlags()
     QVERIFY(!q.bof() && !q.eof());
     QCOMPARE(q.fieldByName(kName).asString(), QStringLiteral("Baker"));
 
-    QCOMPARE(CardDb::names(q), (QStringList{"Abel", "Baker", "Carol"}));
+    QCOMPARE(CardDb::names(q), (QStringList{QStringLiteral("Abel"), QStringLiteral("Baker"), QStringLiteral("Carol")}));
 
     q.close();
     QVERIFY(!q.isOpen());
@@ -261,18 +261,18 @@ void TestQuery::appendedRowStaysLastUntilReopened()
     const int seq = q.fieldByName(kSeq).asInteger();
     QVERIFY(seq > 0);
     QCOMPARE(q.fieldByName(kGid).asInteger(), 0); // the column's default
-    QCOMPARE(CardDb::names(q), (QStringList{"Baker", "Carol", "Aaron"}));
+    QCOMPARE(CardDb::names(q), (QStringList{QStringLiteral("Baker"), QStringLiteral("Carol"), QStringLiteral("Aaron")}));
 
     // A second append lands after the first, and the seq values differ.
     q.append();
     q.fieldByName(kName).setString(QStringLiteral("Abel"));
     q.post();
-    QCOMPARE(CardDb::names(q), (QStringList{"Baker", "Carol", "Aaron", "Abel"}));
+    QCOMPARE(CardDb::names(q), (QStringList{QStringLiteral("Baker"), QStringLiteral("Carol"), QStringLiteral("Aaron"), QStringLiteral("Abel")}));
     QVERIFY(q.fieldByName(kSeq).asInteger() > seq);
 
     q.close();
     q.open();
-    QCOMPARE(CardDb::names(q), (QStringList{"Aaron", "Abel", "Baker", "Carol"}));
+    QCOMPARE(CardDb::names(q), (QStringList{QStringLiteral("Aaron"), QStringLiteral("Abel"), QStringLiteral("Baker"), QStringLiteral("Carol")}));
 
     // Groups: the same rule under "order by gdesc".
     Query &g = db.ds->QGroup;
@@ -284,14 +284,14 @@ void TestQuery::appendedRowStaysLastUntilReopened()
     g.edit();
     g.fieldByName(kGid).setInteger(gseq);
     g.post();
-    QCOMPARE(CardDb::names(g, QStringLiteral("gdesc")), (QStringList{"DEFAULT", "Accounts"}));
+    QCOMPARE(CardDb::names(g, QStringLiteral("gdesc")), (QStringList{QStringLiteral("DEFAULT"), QStringLiteral("Accounts")}));
     QCOMPARE(g.fieldByName(kGid).asInteger(), gseq);
     g.append();
     g.fieldByName(QStringLiteral("gdesc")).setString(QStringLiteral("buyers"));
     g.post();
     g.close();
     g.open();
-    QCOMPARE(CardDb::names(g, QStringLiteral("gdesc")), (QStringList{"Accounts", "buyers", "DEFAULT"}));
+    QCOMPARE(CardDb::names(g, QStringLiteral("gdesc")), (QStringList{QStringLiteral("Accounts"), QStringLiteral("buyers"), QStringLiteral("DEFAULT")}));
 }
 
 void TestQuery::cancelAppendRestoresCurrentRow()
@@ -329,7 +329,7 @@ void TestQuery::cancelAppendRestoresCurrentRow()
 
     q.close();
     q.open();
-    QCOMPARE(CardDb::names(q), (QStringList{"Abel", "Baker", "Carol"}));
+    QCOMPARE(CardDb::names(q), (QStringList{QStringLiteral("Abel"), QStringLiteral("Baker"), QStringLiteral("Carol")}));
 }
 
 void TestQuery::deleteMakesNextOrNewLastCurrent()
@@ -491,7 +491,7 @@ void TestQuery::membersOfMissingGroup()
         listed += CardDb::names(m);
     }
     listed.sort();
-    QCOMPARE(listed, (QStringList{"Abel", "Baker"}));
+    QCOMPARE(listed, (QStringList{QStringLiteral("Abel"), QStringLiteral("Baker")}));
 
     // On a card the orphan's group name is empty.
     Query &list = db.ds->QList;
@@ -546,7 +546,7 @@ void TestQuery::joinedRowColumns()
     CardDb::reopen(list, {QStringLiteral("select * from stafftbl"),
                           QStringLiteral("left join grptbl on stafftbl.gid=grptbl.gid"),
                           QStringLiteral("order by stafftbl.gid,name")});
-    QCOMPARE(CardDb::names(list), (QStringList{"Zed", "aaron", "Abel"}));
+    QCOMPARE(CardDb::names(list), (QStringList{QStringLiteral("Zed"), QStringLiteral("aaron"), QStringLiteral("Abel")}));
     list.setSql({QStringLiteral("select * from stafftbl"), QStringLiteral("left join grptbl"),
                  QStringLiteral("on stafftbl.gid=grptbl.gid"), QStringLiteral("order by name")});
     list.open();
@@ -581,7 +581,7 @@ void TestQuery::joinedRowsSurviveGroupChanges()
     g.deleteRow();
     db.addGroup(QStringLiteral("Late"), 9);
 
-    QCOMPARE(CardDb::names(list), (QStringList{"Abel", "Orphan"}));
+    QCOMPARE(CardDb::names(list), (QStringList{QStringLiteral("Abel"), QStringLiteral("Orphan")}));
     QVERIFY(list.locate(kName, QStringLiteral("Abel")));
     QCOMPARE(list.fieldByName(QStringLiteral("stafftbl.gid")).asInteger(), 5);
     QVERIFY(list.locate(kName, QStringLiteral("Orphan")));
@@ -821,7 +821,7 @@ void TestQuery::refreshRereadsRows()
     q.refresh();
     QVERIFY(q.isOpen());
     QCOMPARE(q.recordCount(), 2);
-    QCOMPARE(CardDb::names(q), (QStringList{"Abel", "Baker"}));
+    QCOMPARE(CardDb::names(q), (QStringList{QStringLiteral("Abel"), QStringLiteral("Baker")}));
 }
 
 void TestQuery::fieldAccessErrors()

@@ -145,9 +145,9 @@ void TestRecords::setFieldFromLines_data()
 {
     QTest::addColumn<QStringList>("lines");
     QTest::addColumn<QString>("text");
-    QTest::newRow("one line") << QStringList{"abc"} << "abc\r\n";
-    QTest::newRow("two lines") << QStringList{"a", "b"} << "a\r\nb\r\n";
-    QTest::newRow("empty line") << QStringList{""} << "\r\n";
+    QTest::newRow("one line") << QStringList{QStringLiteral("abc")} << "abc\r\n";
+    QTest::newRow("two lines") << QStringList{QStringLiteral("a"), QStringLiteral("b")} << "a\r\nb\r\n";
+    QTest::newRow("empty line") << QStringList{QStringLiteral("")} << "\r\n";
     QTest::newRow("none") << QStringList{} << "";
 }
 

@@ -163,7 +163,7 @@ void TestSettings::emptyTextIsKept()
 void TestSettings::nonTextValueIsRefused()
 {
     putRaw(QStringLiteral("PORT"), QRect(1, 2, 3, 4));
-    putRaw(QStringLiteral("SortField"), QStringList{"a", "b"});
+    putRaw(QStringLiteral("SortField"), QStringList{QStringLiteral("a"), QStringLiteral("b")});
     try {
         ReadIntSetting(QStringLiteral("PORT"), 1);
         QFAIL("read a value that is not text");

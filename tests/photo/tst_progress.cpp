@@ -91,7 +91,7 @@ void TestProgress::threeStepsGive33_66_100()
         window->StepIt();
         shown << window->bar().text();
     }
-    QCOMPARE(shown, (QStringList{"33%", "66%", "100%", "100%"}));
+    QCOMPARE(shown, (QStringList{QStringLiteral("33%"), QStringLiteral("66%"), QStringLiteral("100%"), QStringLiteral("100%")}));
     QCOMPARE(window->bar().position(), 3);
 }
 
