@@ -7,6 +7,7 @@
 
 #include "data/errors.h"
 #include "data/prompts.h"
+#include "data/scopeexit.h"
 #include "reader/reader.h"
 
 #include <QButtonGroup>
@@ -20,20 +21,6 @@ namespace {
 
 // The choices of the "Post-Action" group, by button id.
 enum PostAction { NoChange = 0, AutoUp = 1, AutoDown = 2 };
-
-// Runs an action when leaving the scope, also by an exception.
-template<typename F>
-class OnExit
-{
-public:
-    explicit OnExit(F action) : m_action(std::move(action)) {}
-    ~OnExit() { m_action(); }
-    OnExit(const OnExit &) = delete;
-    OnExit &operator=(const OnExit &) = delete;
-
-private:
-    F m_action;
-};
 
 // What the all-members query knows of the holder of a card.
 struct CardHolder

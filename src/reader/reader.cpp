@@ -1,6 +1,7 @@
 #include "reader/reader.h"
 
 #include "data/prompts.h"
+#include "data/scopeexit.h"
 
 #include <QDate>
 #include <QPointer>
@@ -13,20 +14,6 @@ constexpr quint8 EndByte = 0xFA;
 constexpr quint8 CommandMark = 0xFF;
 // A packet whose length byte is 0 carries this many payload bytes.
 constexpr quint16 LongPacketLength = 265;
-
-// Runs an action when leaving the scope, also by an exception.
-template<typename F>
-class OnExit
-{
-public:
-    explicit OnExit(F action) : m_action(std::move(action)) {}
-    ~OnExit() { m_action(); }
-    OnExit(const OnExit &) = delete;
-    OnExit &operator=(const OnExit &) = delete;
-
-private:
-    F m_action;
-};
 
 } // namespace
 
@@ -170,7 +157,7 @@ void TRfidReader::ReceiveByte(quint8 byte)
         if (byte == m_endByte) {
             ByteTimer->setEnabled(false);
             // The machine is reset after the frame even when a handler fails.
-            OnExit reset([alive = QPointer<TRfidReader>(this)] {
+            tessary::OnExit reset([alive = QPointer<TRfidReader>(this)] {
                 if (alive)
                     alive->ResetReceiver();
             });
