@@ -1,5 +1,8 @@
 #pragma once
 
+#include <array>
+#include <initializer_list>
+
 // Shared set-up of the main-window tests: the settings store kept in a
 // temporary folder, a fresh program folder with its card database, direct
 // access to the database file (to seed it and to check what the window
@@ -268,6 +271,18 @@ public:
         m.name = name;
         m.gid = gid;
         return addMember(m);
+    }
+
+    // Members of group 0 given as name, staff number and second-script name.
+    void addMembers(std::initializer_list<std::array<const char *, 3>> rows) const
+    {
+        for (const auto &r : rows) {
+            Member m;
+            m.name = QString::fromUtf8(r[0]);
+            m.staffno = QString::fromUtf8(r[1]);
+            m.cname = QString::fromUtf8(r[2]);
+            addMember(m);
+        }
     }
 
 private:

@@ -445,17 +445,7 @@ void TestMainWindow::unusableSortOrderListsByName()
     QFETCH(QString, stored);
     QFETCH(QStringList, expected);
     ProgramFolder folder;
-    const struct
-    {
-        const char *name, *staffno, *cname;
-    } rows[] = {{"Bob", "2", "a"}, {"Ann", "3", "c"}, {"Cat", "1", "b"}};
-    for (const auto &r : rows) {
-        Member m;
-        m.name = QString::fromLatin1(r.name);
-        m.staffno = QString::fromLatin1(r.staffno);
-        m.cname = QString::fromLatin1(r.cname);
-        folder.addMember(m);
-    }
+    folder.addMembers({{"Bob", "2", "a"}, {"Ann", "3", "c"}, {"Cat", "1", "b"}});
     putSetting(QStringLiteral("SortField"), stored);
     ScopedScriptedPrompts prompts;
     {

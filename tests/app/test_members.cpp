@@ -452,17 +452,7 @@ void TestMembers::failedDeleteAllIsReportedAndCleansUp()
 void TestMembers::sortByTitleStoresOrderAndKeepsMember()
 {
     ProgramFolder folder;
-    const struct
-    {
-        const char *name, *staffno, *cname;
-    } rows[] = {{"Zoe", "001", "b"}, {"Adam", "003", "c"}, {"Max", "002", "a"}};
-    for (const auto &r : rows) {
-        Member m;
-        m.name = QString::fromLatin1(r.name);
-        m.staffno = QString::fromLatin1(r.staffno);
-        m.cname = QString::fromLatin1(r.cname);
-        folder.addMember(m);
-    }
+    folder.addMembers({{"Zoe", "001", "b"}, {"Adam", "003", "c"}, {"Max", "002", "a"}});
     ScopedScriptedPrompts prompts;
     Tdsrc data;
     TVaraDavuz window(data, folder.path());
