@@ -4,7 +4,7 @@
 
 #include "appfixture.h"
 
-#include "photo/imagecontrol.h"
+#include "photoui/imagecontrol.h"
 
 #include <QAbstractSpinBox>
 #include <QApplication>
@@ -556,4 +556,4 @@ void TestMainWindow::unreachableControlsStayHidden()
 }
 
 QTEST_MAIN(TestMainWindow)
-#include "test_mainwindow.moc"
+#include "tst_mainwindow.moc"

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/progresssink.h"
+
 #include <QDialog>
 #include <QString>
 #include <QWidget>
@@ -57,7 +59,7 @@ private:
 // rows: one gauge, no button, no way to cancel. It is owned by (and stays
 // above) the window that creates it, is shown without being modal, and is
 // destroyed by the operation's clean-up. The owner must outlive it.
-class TPg : public QDialog
+class TPg : public QDialog, public ProgressSink
 {
     Q_OBJECT
 
@@ -71,9 +73,18 @@ public:
     static std::unique_ptr<TPg> CreateCaptioned(QWidget *owner, const QString &caption, int maximum);
 
     // Minimum 0, then the given maximum, then position 0.
-    void SetRange(int maximum);
+    void SetRange(int maximum) override;
     // One unit of work done: position + 1 (held at the maximum), painted at once.
-    void StepIt();
+    void StepIt() override;
+    // Processes pending events other than user input.
+    void ProcessMessages() override;
+
+    // Shows the window and paints it before returning, also before the window
+    // system has exposed it (no window manager, a slow X server): it waits a
+    // bounded time for the expose, letting only non-input events through.
+    void ShowNow();
+    void Show() override { ShowNow(); }
+    void Hide() override { hide(); }
 
     ProgressGauge &bar() const { return *m_bar; }
 
@@ -85,6 +96,7 @@ protected:
 
 private:
     explicit TPg(QWidget *owner);
+    void waitForExpose(int milliseconds);
 
     ProgressGauge *m_bar; // child widget, owned by this window
 };

@@ -156,4 +156,4 @@ void TestPrompts::scriptedServiceIsScopedAndStrict()
 }
 
 QTEST_GUILESS_MAIN(TestPrompts)
-#include "test_prompts.moc"
+#include "tst_prompts.moc"

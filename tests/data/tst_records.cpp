@@ -371,4 +371,4 @@ void TestRecords::blobColumnRoundTrip()
 }
 
 QTEST_GUILESS_MAIN(TestRecords)
-#include "test_records.moc"
+#include "tst_records.moc"

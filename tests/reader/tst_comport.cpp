@@ -160,4 +160,4 @@ void TestComPort::closeInsideHandlerStopsDelivery()
 }
 
 QTEST_GUILESS_MAIN(TestComPort)
-#include "test_comport.moc"
+#include "tst_comport.moc"

@@ -1,8 +1,12 @@
-#include "photo/progress.h"
+#include "photoui/progress.h"
 
 #include "data/errors.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QGuiApplication>
+#include <QThread>
+#include <QWindow>
 #include <QPainter>
 #include <QScreen>
 #include <QVBoxLayout>
@@ -174,7 +178,35 @@ void TPg::SetRange(int maximum)
 
 void TPg::StepIt()
 {
+    // Until the window system has exposed the window, a repaint draws
+    // nothing; let it catch up so the bar is on screen from the first step.
+    if (isVisible() && windowHandle() && !windowHandle()->isExposed())
+        waitForExpose(100);
     m_bar->stepIt();
+}
+
+void TPg::ProcessMessages()
+{
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void TPg::ShowNow()
+{
+    show();
+    waitForExpose(500);
+    repaint();
+}
+
+void TPg::waitForExpose(int milliseconds)
+{
+    QElapsedTimer clock;
+    clock.start();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    while (windowHandle() && !windowHandle()->isExposed() && clock.elapsed() < milliseconds)
+    {
+        QThread::msleep(1);
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 10);
+    }
 }
 
 void TPg::showEvent(QShowEvent *event)

@@ -178,4 +178,4 @@ void TestConnection::newDatabaseHoldsDefaultGroupAndLayout()
 }
 
 QTEST_GUILESS_MAIN(TestConnection)
-#include "test_connection.moc"
+#include "tst_connection.moc"

@@ -2,7 +2,7 @@
 // shown, and painting inside the call.
 
 #include "data/errors.h"
-#include "photo/progress.h"
+#include "photoui/progress.h"
 
 #include <QtTest>
 

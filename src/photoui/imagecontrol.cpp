@@ -1,4 +1,5 @@
-#include "photo/imagecontrol.h"
+#include "photoui/imagecontrol.h"
+#include "photoui/picturecontrol.h"
 
 #include "photo/picture.h"
 

@@ -4,7 +4,7 @@
 
 #include "appfixture.h"
 
-#include "photo/progress.h"
+#include "photoui/progress.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -213,4 +213,4 @@ void TestResizeAll::failedSaveStopsTheWalk()
 }
 
 QTEST_MAIN(TestResizeAll)
-#include "test_resizeall.moc"
+#include "tst_resizeall.moc"

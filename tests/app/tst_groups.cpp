@@ -377,4 +377,4 @@ void TestGroups::refusedMoveLeavesMemberWhereItWas()
 }
 
 QTEST_MAIN(TestGroups)
-#include "test_groups.moc"
+#include "tst_groups.moc"

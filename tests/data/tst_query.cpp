@@ -852,4 +852,4 @@ void TestQuery::fieldAccessErrors()
 }
 
 QTEST_GUILESS_MAIN(TestQuery)
-#include "test_query.moc"
+#include "tst_query.moc"

@@ -223,4 +223,4 @@ void TestSettings::columnWidths()
 }
 
 QTEST_GUILESS_MAIN(TestSettings)
-#include "test_settings.moc"
+#include "tst_settings.moc"

@@ -586,4 +586,4 @@ void TestReaderIssuing::clearingAndSaving()
 }
 
 QTEST_MAIN(TestReaderIssuing)
-#include "test_issuing.moc"
+#include "tst_issuing.moc"

@@ -154,4 +154,4 @@ void TestLookups::findIdAndTextAnswerZeroAndEmptyWhenMissing()
 }
 
 QTEST_MAIN(TestLookups)
-#include "test_lookups.moc"
+#include "tst_lookups.moc"

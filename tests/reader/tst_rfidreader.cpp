@@ -550,4 +550,4 @@ void TestRfidReader::packetTimeout()
 }
 
 QTEST_GUILESS_MAIN(TestRfidReader)
-#include "test_rfidreader.moc"
+#include "tst_rfidreader.moc"

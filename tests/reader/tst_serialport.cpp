@@ -165,4 +165,4 @@ void TestSerialPort::openFailures()
 }
 
 QTEST_GUILESS_MAIN(TestSerialPort)
-#include "test_serialport.moc"
+#include "tst_serialport.moc"

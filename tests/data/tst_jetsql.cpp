@@ -139,4 +139,4 @@ void TestJetSql::otherStatementsHaveNoShape()
 }
 
 QTEST_GUILESS_MAIN(TestJetSql)
-#include "test_jetsql.moc"
+#include "tst_jetsql.moc"

@@ -5,7 +5,7 @@
 
 #include "appfixture.h"
 
-#include "photo/imagecontrol.h"
+#include "photoui/imagecontrol.h"
 
 #include <QDateEdit>
 #include <QDialog>
@@ -508,4 +508,4 @@ void TestMembers::sortOnEmptyGridClearsPane()
 }
 
 QTEST_MAIN(TestMembers)
-#include "test_members.moc"
+#include "tst_members.moc"
