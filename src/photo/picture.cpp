@@ -63,8 +63,15 @@ bool bitmapDataComplete(const QByteArray &file)
     if (width <= 0 || height <= 0 || bits <= 0)
         return false;
     const bool packed = compression == 0 || compression == 3 || compression == 6; // RGB, BITFIELDS, ALPHABITFIELDS
-    const qint64 needed = packed ? (width * bits + 31) / 32 * 4 * height : imageSize;
-    return offset + needed <= file.size();
+    if (offset > file.size())
+        return false;
+    const qint64 available = file.size() - offset;
+    if (!packed)
+        return imageSize <= available;
+    // Width and bits are below 2^32 and 2^16, so a row's size fits 64 bits;
+    // the product with the height may not, so it is compared by division.
+    const qint64 rowBytes = (width * bits + 31) / 32 * 4;
+    return rowBytes <= available / height;
 }
 
 } // namespace

@@ -133,10 +133,17 @@ void TestPrompts::scriptedServiceIsScopedAndStrict()
     QVERIFY(!ConfirmDelete());
     {
         ScopedScriptedPrompts p;
-        // A question nobody scripted an answer for fails loudly.
+        // A question nobody scripted an answer for fails loudly, naming it
+        // (fatal by default; a handler here collects the texts).
+        QStringList unscripted;
+        p->onUnscripted = [&](const QString &text) { unscripted << text; };
         QVERIFY_THROWS_EXCEPTION(std::logic_error, ConfirmDelete());
         QVERIFY_THROWS_EXCEPTION(std::logic_error, prompts().inputText(QStringLiteral("Group"), QString(), 10));
         QVERIFY_THROWS_EXCEPTION(std::logic_error, prompts().openFileName(QStringLiteral("Open"), QString(), QString()));
+        QCOMPARE(unscripted, (QStringList{QStringLiteral("ScriptedPrompts: no answer scripted for the question: Delete the record?"),
+                                          QStringLiteral("ScriptedPrompts: no answer scripted for the input dialog: Group"),
+                                          QStringLiteral("ScriptedPrompts: no answer scripted for the open dialog: Open")}));
+        p->onUnscripted = nullptr;
         p->inputAnswers = {QStringLiteral("Office"), std::nullopt};
         QCOMPARE(prompts().inputText(QStringLiteral("New Group"), QStringLiteral("Name"), 50),
                  std::optional<QString>(QStringLiteral("Office")));
