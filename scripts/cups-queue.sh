@@ -186,8 +186,8 @@ cmd=${1:-}
 [ $# -gt 0 ] && shift
 case "$cmd" in
     start) start "${1:-}" ;;
-    wait) wait_jobs "$1" "${2:-60}" ;;
-    stop) stop "$1" ;;
+    wait) wait_jobs "${1:-${TESSARY_CUPS_DIR:?give the instance folder}}" "${2:-60}" ;;
+    stop) stop "${1:-${TESSARY_CUPS_DIR:?give the instance folder}}" ;;
     available) available ;;
     *) echo "usage: $0 start [DIR] | wait DIR [SECONDS] | stop DIR | available" >&2; exit 64 ;;
 esac
