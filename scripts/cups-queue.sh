@@ -120,7 +120,8 @@ CONF
     CUPS_SERVER="$dir/cups.sock"
     export CUPS_SERVER
     i=0
-    until lpstat -r > /dev/null 2>&1; do
+    # Until the scheduler answers ("scheduler is not running" also exits 0).
+    until lpstat -r 2>/dev/null | grep -qx "scheduler is running"; do
         i=$((i + 1))
         if [ $i -gt 100 ]; then
             echo "cups-queue: cupsd did not start; see $dir/logs" >&2
@@ -129,11 +130,14 @@ CONF
         fi
         sleep 0.1
     done
+    # From here on a failure leaves nothing running behind.
+    trap 'stop "$dir"' EXIT
     "$LPADMIN" -p "$queue" -E -v "cups-pdf:/$queue" -P "$ppd" \
         -o pdftops-renderer-default=pdftocairo -o TitlePref=1 >&2
     "$LPADMIN" -d "$queue" >&2
     cupsenable "$queue" >&2 2>/dev/null || true
     cupsaccept "$queue" >&2 2>/dev/null || true
+    trap - EXIT
 
     echo "CUPS_SERVER='$CUPS_SERVER'; export CUPS_SERVER"
     echo "TESSARY_CUPS_DIR='$dir'; export TESSARY_CUPS_DIR"
