@@ -3,6 +3,7 @@
 //    then the real main window's "Delete All", each beside SQLite deleting
 //    the same rows in one statement (target: under 2 s).
 //  - Resize All of 5,000 oversized (640 x 800) photos.
+// Usage: bench_members [members to delete] [photos to resize]
 // Databases are made in a temporary folder and removed afterwards.
 #include "app/mainwindow.h"
 #include "data/datasrc.h"
@@ -88,7 +89,9 @@ int main(int argc, char **argv)
     setPromptService(std::make_unique<ScriptedPrompts>());
     auto &scripted = static_cast<ScriptedPrompts &>(prompts());
 
-    constexpr int kDeleteMembers = 20000;
+    // Optional arguments: the number of members to delete and to resize.
+    const int kDeleteMembers = argc > 1 ? std::atoi(argv[1]) : 20000;
+    const int kResizeMembers = argc > 2 ? std::atoi(argv[2]) : 5000;
     const QString base = dir.path() + QStringLiteral("/base.mdb");
     build(base, kDeleteMembers, {}, 20 * 1024);
 
@@ -136,7 +139,6 @@ int main(int argc, char **argv)
 
     // Resize All of oversized photos.
     {
-        constexpr int kResizeMembers = 5000;
         QImage photo(640, 800, QImage::Format_BGR888);
         for (int y = 0; y < photo.height(); ++y)
             for (int x = 0; x < photo.width(); ++x)

@@ -459,6 +459,8 @@ void TVaraDavuz::connectListing()
 
 void TVaraDavuz::syncGridToQuery(int row)
 {
+    if (m_deferGridSync)
+        return;
     m_syncingGrid = true;
     if (row >= 0 && row < m_model->rowCount()) {
         const QModelIndex index = m_model->index(row, 1);
