@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 
 #include "about.h"
+#include "card/memlist.h"
 #include "lookups.h"
 #include "placement.h"
 #include "staffmodel.h"
@@ -406,10 +407,12 @@ void TVaraDavuz::buildMenus()
 
     connect(actAbout, &QAction::triggered, this, [this] { guarded([this] { showAbout(); }); });
     connect(actExit, &QAction::triggered, this, &QWidget::close);
+    connect(actCheckList, &QAction::triggered, this,
+            [this] { guarded([this] { tessary::TqrMemList::ShowCheckList(m_data.src, this); }); });
 
     // Commands whose operations are not part of this build yet stay visible
     // but disabled, so nothing pretends to work.
-    for (QAction *a : {actBackup, actRestore, actImport, actLayout, actPreview, actPrint, actCheckList, actExport})
+    for (QAction *a : {actBackup, actRestore, actImport, actLayout, actPreview, actPrint, actExport})
         a->setEnabled(false);
     for (QPushButton *b : {bPreview, bPrint, bPrintAll})
         b->setEnabled(false);
