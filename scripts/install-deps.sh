@@ -8,6 +8,7 @@ cmake make g++ pkg-config
 qt6-base-dev qt6-serialport-dev libqt6sql6-sqlite
 libjpeg62-turbo-dev libjpeg-turbo-progs libfreexl-dev libsqlite3-dev
 fonts-liberation2 fonts-wqy-microhei
+python3-xlwt
 "
 
 missing=""
