@@ -144,7 +144,8 @@ SpreadsheetImport::Outcome SpreadsheetImport::importFile(const QString &path)
             all.fieldByName(QStringLiteral("expiry")).setString(book.text(row, columns.expiry));
             all.fieldByName(QStringLiteral("remark")).setString(book.text(row, columns.remark));
 
-            const QImage picture = ReadJpegFile(photoPath(book.text(row, columns.photo), folder));
+            const QString photoFile = photoPath(book.text(row, columns.photo), folder);
+            const QImage picture = photoFile.isEmpty() ? QImage() : ReadJpegFile(photoFile);
             if (picture.isNull()) {
                 // A member that had a photo keeps it rather than losing it
                 // to a missing file; a new member is stored without one.
