@@ -16,6 +16,8 @@
 #include <QProcess>
 #include <QTest>
 
+#include <sys/stat.h>
+
 namespace tessary::testing {
 
 // A worksheet: its name and rows of cells (strings, numbers, null for an
@@ -72,6 +74,15 @@ inline bool writeJpeg(const QString &path, int width, int height, Qt::GlobalColo
     image.fill(colour);
     QFile f(path);
     return f.open(QIODevice::WriteOnly) && f.write(SavePictureToBlob(image)) > 0;
+}
+
+// The file's access mode bits (0600 ...); -1 when it cannot be read.
+inline int fileMode(const QString &path)
+{
+    struct stat info;
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return -1;
+    return int(info.st_mode & 07777);
 }
 
 inline QByteArray fileBytes(const QString &path)
