@@ -144,6 +144,7 @@ TVaraDavuz::TVaraDavuz(Tdsrc &data, const QString &programFolder, QWidget *paren
     connectGroupCommands();
     connectPhotoCommands();
     connectCardIssuing();
+    connectExchangeCommands();
     startUp();
 }
 
@@ -409,7 +410,7 @@ void TVaraDavuz::buildMenus()
 
     // Commands whose operations are not part of this build yet stay visible
     // but disabled, so nothing pretends to work.
-    for (QAction *a : {actBackup, actRestore, actImport, actLayout, actPreview, actPrint, actCheckList, actExport})
+    for (QAction *a : {actLayout, actPreview, actPrint, actCheckList})
         a->setEnabled(false);
     for (QPushButton *b : {bPreview, bPrint, bPrintAll})
         b->setEnabled(false);
