@@ -18,7 +18,9 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 
 using namespace tessary;
 
@@ -29,21 +31,43 @@ int main(int argc, char *argv[])
     QTemporaryDir dir;
     const QString folder = dir.path();
 
-    // Photos: distinct pictures, so each is decoded and encoded for real.
+    // Photos: distinct pictures shaped like a passport photo (a shaded
+    // background, a head and shoulders, a little sensor noise), so each is
+    // decoded and encoded for real at a realistic size.
     QDir().mkpath(folder + QStringLiteral("/photos"));
+    qint64 photoBytes = 0;
+    quint32 noise = 12345;
     for (int i = 0; i < kRows; ++i) {
         QImage image(480, 640, QImage::Format_BGR888);
+        const int cx = 240 + (i % 21) - 10, cy = 250 + (i % 13);
         for (int y = 0; y < image.height(); ++y) {
             uchar *line = image.scanLine(y);
-            for (int x = 0; x < image.width() * 3; ++x)
-                line[x] = uchar((x * 7 + y * 3 + i * 11) & 0xFF);
+            for (int x = 0; x < image.width(); ++x) {
+                noise = noise * 1103515245u + 12345u;
+                const int grain = int((noise >> 16) & 7) - 3;
+                const int dx = x - cx, dy = y - cy;
+                const bool head = dx * dx * 4 + dy * dy * 2 < 150 * 150 * 2;
+                const bool body = y > 430 && std::abs(dx) < 200 - (640 - y) / 3;
+                int b = 200 - y / 8, g = 190 - y / 10, r = 170 - y / 12;
+                if (head) {
+                    b = 120 + dy / 6; g = 150 + dy / 5; r = 200 + dx / 10;
+                } else if (body) {
+                    b = 90 + (i % 50); g = 60; r = 40 + x / 20;
+                }
+                line[x * 3] = uchar(std::clamp(b + grain, 0, 255));
+                line[x * 3 + 1] = uchar(std::clamp(g + grain, 0, 255));
+                line[x * 3 + 2] = uchar(std::clamp(r + grain, 0, 255));
+            }
         }
+        const QByteArray jpeg = SavePictureToBlob(image);
+        photoBytes += jpeg.size();
         QFile f(folder + QStringLiteral("/photos/%1.jpg").arg(i));
-        if (!f.open(QIODevice::WriteOnly) || f.write(SavePictureToBlob(image)) <= 0) {
+        if (!f.open(QIODevice::WriteOnly) || f.write(jpeg) <= 0) {
             std::fprintf(stderr, "cannot write photos\n");
             return 1;
         }
     }
+    std::printf("photos: %d files, %lld KB on average\n", kRows, static_cast<long long>(photoBytes / kRows / 1024));
 
     QJsonArray rows{QJsonArray{QStringLiteral("GROUP"), QStringLiteral("NAME"), QStringLiteral("ID"),
                                QStringLiteral("CNAME"), QStringLiteral("POSITION"), QStringLiteral("JOINED"),
