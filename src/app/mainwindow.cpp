@@ -145,6 +145,7 @@ TVaraDavuz::TVaraDavuz(Tdsrc &data, const QString &programFolder, QWidget *paren
     connectGroupCommands();
     connectPhotoCommands();
     connectCardIssuing();
+    connectExchangeCommands();
     startUp();
 }
 
@@ -412,7 +413,7 @@ void TVaraDavuz::buildMenus()
 
     // Commands whose operations are not part of this build yet stay visible
     // but disabled, so nothing pretends to work.
-    for (QAction *a : {actBackup, actRestore, actImport, actLayout, actPreview, actPrint, actExport})
+    for (QAction *a : {actLayout, actPreview, actPrint})
         a->setEnabled(false);
     for (QPushButton *b : {bPreview, bPrint, bPrintAll})
         b->setEnabled(false);

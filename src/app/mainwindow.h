@@ -76,6 +76,12 @@ public:
     void bRotateClick();
     void bResizeAllClick();
 
+    // Data exchange (exchange.cpp): backup, restore, import, export.
+    void actBackupExecute();
+    void actRestoreExecute();
+    void actImportExecute();
+    void actExportExecute();
+
     // Card issuing. The reader link exists only while "Allow Reader On
     // Port" is ticked; it serves the port chosen in sePort.
     void cbReadCardClick();
@@ -156,6 +162,7 @@ private:
     void connectGroupCommands();
     void connectPhotoCommands();
     void connectCardIssuing();
+    void connectExchangeCommands();
     void syncGridToQuery(int row);
     // Rebuilds the context menu, lists the members of CurrentGroupId and
     // refreshes the counts.

@@ -82,6 +82,8 @@ QString WidgetPrompts::saveFileName(const QString &title, const QString &filter,
     QFileDialog dialog(nullptr, title, initialDir, qtFileFilter(filter));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
+    // Commands that replace a file ask their own question (or none).
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
     if (!defaultExt.isEmpty())
         dialog.setDefaultSuffix(defaultExt);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())

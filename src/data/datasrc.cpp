@@ -53,6 +53,46 @@ QVector<ColumnDecl> joinedMemberColumns()
             {QStringLiteral("gdesc"), FieldType::Text}};
 }
 
+QStringList exportStaffSql()
+{
+    return {QStringLiteral("select * from staffs order by cardno")};
+}
+
+QStringList exportGroupSql()
+{
+    return {QStringLiteral("select * from gid order by id")};
+}
+
+QVector<ColumnDecl> exportStaffColumns()
+{
+    QVector<ColumnDecl> columns = {{QStringLiteral("SEQ"), FieldType::AutoInc},
+                                   {QStringLiteral("CARDNO"), FieldType::Integer},
+                                   {QStringLiteral("NAME"), FieldType::Text},
+                                   {QStringLiteral("CNAME"), FieldType::Text},
+                                   {QStringLiteral("WORKGRP"), FieldType::Integer},
+                                   {QStringLiteral("TIMEGRP"), FieldType::Integer},
+                                   {QStringLiteral("ACCESSGRP"), FieldType::Integer},
+                                   {QStringLiteral("OFFLINE"), FieldType::Boolean},
+                                   {QStringLiteral("PICKED"), FieldType::Boolean}};
+    for (int port = 1; port <= 8; ++port)
+        columns.append({QStringLiteral("COM%1").arg(port), FieldType::Boolean});
+    columns.append({QStringLiteral("PHOTO"), FieldType::Blob});
+    columns.append({QStringLiteral("MEMO"), FieldType::Text});
+    return columns;
+}
+
+QVector<ColumnDecl> exportGroupColumns()
+{
+    return {{QStringLiteral("seq"), FieldType::AutoInc},          {QStringLiteral("id"), FieldType::Integer},
+            {QStringLiteral("descx"), FieldType::Text},           {QStringLiteral("wd_from_1"), FieldType::DateTime},
+            {QStringLiteral("wd_to_1"), FieldType::DateTime},     {QStringLiteral("wd_from_2"), FieldType::DateTime},
+            {QStringLiteral("wd_to_2"), FieldType::DateTime},     {QStringLiteral("sat_enable_1"), FieldType::Boolean},
+            {QStringLiteral("sat_from_1"), FieldType::DateTime},  {QStringLiteral("sat_to_1"), FieldType::DateTime},
+            {QStringLiteral("sat_enable_2"), FieldType::Boolean}, {QStringLiteral("sat_from_2"), FieldType::DateTime},
+            {QStringLiteral("sat_to_2"), FieldType::DateTime},    {QStringLiteral("ot_min"), FieldType::SmallInt},
+            {QStringLiteral("ot_multi"), FieldType::SmallInt}};
+}
+
 Tdsrc::Tdsrc(QObject *parent)
     : QObject(parent),
       QGroup(&src, QStringLiteral("QGroup")),
@@ -73,6 +113,10 @@ Tdsrc::Tdsrc(QObject *parent)
     QList.setDeclaredColumns(joinedMemberColumns());
     QAllStaff.setSql(allMembersSql());
     QAllStaff.setDeclaredColumns(memberColumns());
+    DbOut.setSql(exportStaffSql());
+    DbOut.setDeclaredColumns(exportStaffColumns());
+    DbGrp.setSql(exportGroupSql());
+    DbGrp.setDeclaredColumns(exportGroupColumns());
 }
 
 Tdsrc::~Tdsrc()

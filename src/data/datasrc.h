@@ -17,6 +17,13 @@ QVector<ColumnDecl> groupColumns();
 QVector<ColumnDecl> memberColumns();
 QVector<ColumnDecl> joinedMemberColumns();
 
+// The export database: its statements and the columns its queries declare
+// (every column of the access-control tables `staffs` and `gid`).
+QStringList exportStaffSql();
+QStringList exportGroupSql();
+QVector<ColumnDecl> exportStaffColumns();
+QVector<ColumnDecl> exportGroupColumns();
+
 // The data module: owns the card database connection `src` with its
 // queries, and the export connection `exp` with its queries, for the whole
 // run. Created before the main window, destroyed after it.

@@ -34,7 +34,9 @@ public:
     // A text-input dialog; nullopt when cancelled.
     virtual std::optional<QString> inputText(const QString &caption, const QString &prompt, int maxLength) = 0;
 
-    // File dialogs; the empty text when cancelled. `filter` uses the Windows-style
+    // File dialogs; the empty text when cancelled. `initialDir` may name a
+    // file, which is then proposed. The save dialog asks no replace
+    // question of its own: the commands that replace a file decide that. `filter` uses the Windows-style
     // "Description|*.ext;*.ext2|..." form (converted by the implementation).
     virtual QString openFileName(const QString &title, const QString &filter, const QString &initialDir) = 0;
     virtual QString saveFileName(const QString &title, const QString &filter, const QString &initialDir,

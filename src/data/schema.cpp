@@ -4,7 +4,13 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cerrno>
+#include <cstring>
 #include <functional>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <sqlite3.h>
 
@@ -110,12 +116,12 @@ PRAGMA journal_mode=DELETE;
 BEGIN;
 CREATE TABLE staffs (
     SEQ       INTEGER PRIMARY KEY AUTOINCREMENT,
-    CARDNO    INTEGER,
+    CARDNO    INTEGER CHECK (CARDNO BETWEEN -2147483648 AND 2147483647),
     NAME      NVARCHAR(50),
     CNAME     NVARCHAR(50) DEFAULT '',
-    WORKGRP   INTEGER,
-    TIMEGRP   INTEGER DEFAULT 1,
-    ACCESSGRP INTEGER DEFAULT 1,
+    WORKGRP   INTEGER CHECK (WORKGRP BETWEEN -2147483648 AND 2147483647),
+    TIMEGRP   INTEGER DEFAULT 1 CHECK (TIMEGRP BETWEEN -2147483648 AND 2147483647),
+    ACCESSGRP INTEGER DEFAULT 1 CHECK (ACCESSGRP BETWEEN -2147483648 AND 2147483647),
     OFFLINE   BOOLEAN DEFAULT 0,
     PICKED    BOOLEAN DEFAULT 0,
     COM1 BOOLEAN DEFAULT 0, COM2 BOOLEAN DEFAULT 0, COM3 BOOLEAN DEFAULT 0, COM4 BOOLEAN DEFAULT 0,
@@ -125,7 +131,7 @@ CREATE TABLE staffs (
 );
 CREATE TABLE gid (
     seq          INTEGER PRIMARY KEY AUTOINCREMENT,
-    id           INTEGER,
+    id           INTEGER CHECK (id BETWEEN -2147483648 AND 2147483647),
     descx        NVARCHAR(50),
     wd_from_1    DATETIME, wd_to_1 DATETIME, wd_from_2 DATETIME, wd_to_2 DATETIME,
     sat_enable_1 BOOLEAN DEFAULT 0, sat_from_1 DATETIME, sat_to_1 DATETIME,
@@ -146,9 +152,28 @@ void runScript(const QString &path, const char *script, const std::function<void
 {
     if (QFileInfo::exists(path))
         throw Error(QStringLiteral("'%1' already exists; it is left as it is").arg(path));
+    // The files hold people's names, numbers and photos: the file is made
+    // first, readable and writable by its owner only whatever the umask, and
+    // the database is then built in it (the engine's journal takes the same
+    // mode).
+    {
+        const QByteArray name = QFile::encodeName(path);
+        const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, S_IRUSR | S_IWUSR);
+        if (fd < 0)
+            throw Error(QStringLiteral("Cannot create '%1': %2").arg(path, QString::fromLocal8Bit(std::strerror(errno))));
+        const bool owned = ::fchmod(fd, S_IRUSR | S_IWUSR) == 0;
+        ::close(fd);
+        if (!owned) {
+            QFile::remove(path);
+            throw Error(QStringLiteral("Cannot create '%1': its access mode cannot be set").arg(path));
+        }
+    }
     Db db;
-    if (sqlite3_open_v2(path.toUtf8().constData(), &db.db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK)
-        throw Error(QStringLiteral("Cannot create '%1': %2").arg(path, QString::fromUtf8(sqlite3_errmsg(db.db))));
+    if (sqlite3_open_v2(path.toUtf8().constData(), &db.db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
+        const QString what = QString::fromUtf8(sqlite3_errmsg(db.db));
+        QFile::remove(path);
+        throw Error(QStringLiteral("Cannot create '%1': %2").arg(path, what));
+    }
     char *err = nullptr;
     if (sqlite3_exec(db.db, script, nullptr, nullptr, &err) != SQLITE_OK) {
         const QString what = QString::fromUtf8(err ? err : "unknown error");

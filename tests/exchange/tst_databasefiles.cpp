@@ -1,0 +1,320 @@
+// Backup and restore of the card database file, the file copy they share,
+// and the owner-only modes of every database file the program makes.
+
+#include "exchangefixture.h"
+
+#include "data/errors.h"
+#include "data/prompts.h"
+#include "data/schema.h"
+#include "exchange/databasefiles.h"
+#include "exchange/filecopy.h"
+
+#include <QRandomGenerator>
+#include <QSignalSpy>
+
+#include <csignal>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+using namespace tessary;
+using namespace tessary::testing;
+
+namespace {
+
+const QString kCannotLoad = QStringLiteral("Database cannot be loaded.");
+
+// Files may grow to `bytes` only, for the scope: a write beyond it fails
+// part-way as on a full disk.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &m_old);
+        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = m_old;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &m_old);
+        std::signal(SIGXFSZ, m_oldHandler);
+    }
+
+private:
+    rlimit m_old;
+    void (*m_oldHandler)(int);
+};
+
+QByteArray randomBytes(int size)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    QRandomGenerator generator(7);
+    for (char &c : bytes)
+        c = char(generator.generate() & 0xFF);
+    return bytes;
+}
+
+QStringList hiddenFiles(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::Hidden | QDir::Files | QDir::NoDotAndDotDot).filter(QRegularExpression(QStringLiteral("^\\.")));
+}
+
+} // namespace
+
+class TestDatabaseFiles : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void databaseFilesAreOwnerOnly();
+    void backupIsAByteCopy();
+    void backupAsksBeforeReplacing();
+    void restoreReplacesAndReopens();
+    void restoreRefusesWrongFiles();
+    void failedCopyDamagesNothing();
+
+private:
+    DatabaseFiles files() { return DatabaseFiles(*m_db->ds, m_db->path()); }
+    ScriptedPrompts &p() { return **m_prompts; }
+    QString other(const QString &name) const { return m_db->folder() + QStringLiteral("/other/") + name; }
+
+    std::unique_ptr<CardDb> m_db;
+    std::unique_ptr<ScopedScriptedPrompts> m_prompts;
+};
+
+void TestDatabaseFiles::init()
+{
+    m_db = std::make_unique<CardDb>();
+    m_prompts = std::make_unique<ScopedScriptedPrompts>();
+    QVERIFY(QDir().mkpath(m_db->folder() + QStringLiteral("/other")));
+    m_db->addMember(QStringLiteral("Live"), 0, randomBytes(300000)); // larger than the fault test's limit
+    m_db->ds->QAllStaff.close();
+    m_db->ds->QGroup.open();
+    m_db->ds->QStaff.open();
+}
+
+void TestDatabaseFiles::cleanup()
+{
+    m_prompts.reset();
+    m_db.reset();
+}
+
+void TestDatabaseFiles::databaseFilesAreOwnerOnly()
+{
+    const mode_t old = ::umask(0);
+    createCardDatabase(other(QStringLiteral("card.mdb")), CardDatabaseSeed{});
+    createExportTemplate(other(QStringLiteral("template.mdb")));
+    QVERIFY(CopyFileReplacing(m_db->path(), other(QStringLiteral("copy.mdb"))));
+    ::umask(old);
+    QCOMPARE(fileMode(other(QStringLiteral("card.mdb"))), 0600);
+    QCOMPARE(fileMode(other(QStringLiteral("template.mdb"))), 0600);
+    QCOMPARE(fileMode(other(QStringLiteral("copy.mdb"))), 0600);
+
+    // The copy reports a missing source or a vanished target folder.
+    QString error;
+    QVERIFY(!CopyFileReplacing(other(QStringLiteral("none.mdb")), other(QStringLiteral("x.mdb")), &error));
+    QVERIFY(error.contains(QStringLiteral("none.mdb")));
+    QVERIFY(!CopyFileReplacing(m_db->path(), m_db->folder() + QStringLiteral("/gone/x.mdb"), &error));
+    QVERIFY(error.contains(QStringLiteral("gone")));
+}
+
+void TestDatabaseFiles::backupIsAByteCopy()
+{
+    const QString target = other(QStringLiteral("backup.mdb"));
+    p().fileAnswers.push_back(target);
+    QVERIFY(files().Backup());
+    QCOMPARE(p().asked.front().what, QStringLiteral("save"));
+    QCOMPARE(p().asked.front().text, QStringLiteral("Database (*.mdb)|*.mdb|All Files (*.*)|*.*"));
+    QCOMPARE(p().messages(), QStringList{QStringLiteral("Database saved.")});
+    QCOMPARE(fileBytes(target), fileBytes(m_db->path()));
+    QCOMPARE(fileMode(target), 0600);
+    QVERIFY(m_db->ds->src.connected()); // the database stayed open
+
+    p().clear();
+    p().fileAnswers.push_back(QString());
+    QVERIFY(!files().Backup());
+    QVERIFY(p().messages().isEmpty());
+}
+
+void TestDatabaseFiles::backupAsksBeforeReplacing()
+{
+    const QString target = other(QStringLiteral("old.mdb"));
+    QFile f(target);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("keep me");
+    f.close();
+
+    p().fileAnswers.push_back(target);
+    p().messageAnswers.push_back(MessageResult::Cancel);
+    QVERIFY(!files().Backup());
+    QCOMPARE(p().messages(), QStringList{QStringLiteral("Overwrite the file?")});
+    QCOMPARE(fileBytes(target), QByteArray("keep me"));
+
+    p().clear();
+    p().fileAnswers.push_back(target);
+    p().messageAnswers.push_back(MessageResult::Ok);
+    QVERIFY(files().Backup());
+    QCOMPARE(p().messages(), (QStringList{QStringLiteral("Overwrite the file?"), QStringLiteral("Database saved.")}));
+    QCOMPARE(fileBytes(target), fileBytes(m_db->path()));
+}
+
+void TestDatabaseFiles::restoreReplacesAndReopens()
+{
+    // A backup with other members.
+    const QString backup = other(QStringLiteral("backup.mdb"));
+    {
+        Tdsrc second;
+        createCardDatabase(backup, CardDatabaseSeed{});
+        second.src.setConnectionString(cardConnectionString(backup));
+        second.src.connect();
+        second.QAllStaff.open();
+        second.QAllStaff.append();
+        second.QAllStaff.fieldByName(QStringLiteral("name")).setString(QStringLiteral("Restored"));
+        second.QAllStaff.post();
+    }
+    ::chmod(QFile::encodeName(backup).constData(), 0644);
+    const QByteArray live = fileBytes(m_db->path());
+    // A journal left beside the old database must not reach the new one.
+    QFile journal(m_db->path() + QStringLiteral("-journal"));
+    QVERIFY(journal.open(QIODevice::WriteOnly));
+    journal.write(randomBytes(4096));
+    journal.close();
+
+    QSignalSpy announced(&m_db->ds->src, &Connection::dataChanged);
+    p().fileAnswers.push_back(backup);
+    p().messageAnswers.push_back(MessageResult::Ok);
+    QVERIFY(files().Restore());
+    QCOMPARE(p().asked.at(0).text, QStringLiteral("Card database (*.mdb)|*.mdb"));
+    QCOMPARE(p().messages(), QStringList{QStringLiteral("You are choosing to overwrite an existing file. Are you sure?")});
+    QCOMPARE(announced.count(), 1);
+
+    QVERIFY(!QFileInfo::exists(m_db->path() + QStringLiteral("-journal")));
+    QCOMPARE(fileBytes(files().beforeRestorePath()), live);
+    QCOMPARE(fileMode(files().beforeRestorePath()), 0600);
+    QCOMPARE(fileMode(m_db->path()), 0600);
+    Query &staff = m_db->ds->QStaff;
+    QVERIFY(m_db->ds->QGroup.isOpen() && staff.isOpen());
+    QCOMPARE(CardDb::names(staff), QStringList{QStringLiteral("Restored")});
+    // The restored database takes row changes.
+    staff.first();
+    staff.edit();
+    staff.fieldByName(QStringLiteral("post")).setString(QStringLiteral("Boss"));
+    staff.post();
+    staff.close();
+    staff.open();
+    QCOMPARE(staff.fieldByName(QStringLiteral("post")).asString(), QStringLiteral("Boss"));
+
+    // Cancel at the confirmation leaves everything as it is.
+    p().clear();
+    p().fileAnswers.push_back(backup);
+    p().messageAnswers.push_back(MessageResult::Cancel);
+    QVERIFY(!files().Restore());
+    QVERIFY(staff.isOpen());
+    QCOMPARE(announced.count(), 1);
+}
+
+void TestDatabaseFiles::restoreRefusesWrongFiles()
+{
+    const QString text = other(QStringLiteral("notes.mdb"));
+    QFile f(text);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray(8192, 'n'));
+    f.close();
+    const QString foreign = other(QStringLiteral("access.mdb"));
+    createExportTemplate(foreign);
+    const QString lacking = other(QStringLiteral("lacking.mdb"));
+    createCardDatabase(lacking, CardDatabaseSeed{});
+    {
+        Connection c;
+        c.setConnectionString(cardConnectionString(lacking));
+        c.connect();
+        c.exec(QStringLiteral("ALTER TABLE stafftbl DROP COLUMN remark"));
+    }
+    QVERIFY(CheckCardDatabase(m_db->path()).isEmpty());
+    QCOMPARE(CheckCardDatabase(lacking), QStringLiteral("table 'stafftbl' has no column 'remark'"));
+
+    const QByteArray live = fileBytes(m_db->path());
+    QSignalSpy announced(&m_db->ds->src, &Connection::dataChanged);
+    for (const QString &wrong : {text, foreign, lacking}) {
+        p().clear();
+        p().fileAnswers.push_back(wrong);
+        p().messageAnswers.push_back(MessageResult::Ok);
+        QVERIFY(!files().Restore());
+        QCOMPARE(p().messages().last(), kCannotLoad);
+        QVERIFY(m_db->ds->src.connected() && m_db->ds->QStaff.isOpen());
+        QCOMPARE(CardDb::names(m_db->ds->QStaff), QStringList{QStringLiteral("Live")});
+    }
+    QCOMPARE(fileBytes(m_db->path()), live);
+    QVERIFY(!QFileInfo::exists(files().beforeRestorePath()));
+    QCOMPARE(announced.count(), 0);
+}
+
+void TestDatabaseFiles::failedCopyDamagesNothing()
+{
+    const QString backup = other(QStringLiteral("backup.mdb"));
+    p().fileAnswers.push_back(backup);
+    QVERIFY(files().Backup());
+    const QByteArray live = fileBytes(m_db->path());
+    QVERIFY(live.size() > 300000);
+
+    // The folder fills up part-way through the copy.
+    p().clear();
+    {
+        FileSizeLimit full(64 * 1024);
+        p().fileAnswers.push_back(backup);
+        p().messageAnswers.push_back(MessageResult::Ok);
+        QVERIFY(!files().Backup());
+    }
+    QCOMPARE(p().messages().last(), QStringLiteral("Database cannot be saved. Please retry."));
+    QCOMPARE(fileBytes(backup), live);
+    QCOMPARE(hiddenFiles(m_db->folder() + QStringLiteral("/other")), QStringList());
+
+    p().clear();
+    {
+        FileSizeLimit full(64 * 1024);
+        p().fileAnswers.push_back(backup);
+        p().messageAnswers.push_back(MessageResult::Ok);
+        QVERIFY(!files().Restore());
+    }
+    QCOMPARE(p().messages().last(), kCannotLoad);
+    QCOMPARE(fileBytes(m_db->path()), live);
+    QCOMPARE(hiddenFiles(m_db->folder()), QStringList());
+    // The live database was opened again and works.
+    QVERIFY(m_db->ds->QStaff.isOpen());
+    QCOMPARE(CardDb::names(m_db->ds->QStaff), QStringList{QStringLiteral("Live")});
+
+    // A larger backup: the kept copy of the live database is made, the
+    // restore copy itself fails part-way.
+    const QString large = other(QStringLiteral("large.mdb"));
+    {
+        Tdsrc second;
+        createCardDatabase(large, CardDatabaseSeed{});
+        second.src.setConnectionString(cardConnectionString(large));
+        second.src.connect();
+        second.QAllStaff.open();
+        second.QAllStaff.append();
+        second.QAllStaff.fieldByName(QStringLiteral("name")).setString(QStringLiteral("Large"));
+        second.QAllStaff.fieldByName(QStringLiteral("photo")).setBytes(randomBytes(900000));
+        second.QAllStaff.post();
+    }
+    p().clear();
+    {
+        FileSizeLimit full(600 * 1024);
+        p().fileAnswers.push_back(large);
+        p().messageAnswers.push_back(MessageResult::Ok);
+        QVERIFY(!files().Restore());
+    }
+    QCOMPARE(p().messages().last(), kCannotLoad);
+    QCOMPARE(fileBytes(files().beforeRestorePath()), live);
+    QCOMPARE(fileBytes(m_db->path()), live);
+    QCOMPARE(hiddenFiles(m_db->folder()), QStringList());
+    QCOMPARE(CardDb::names(m_db->ds->QStaff), QStringList{QStringLiteral("Live")});
+}
+
+QTEST_GUILESS_MAIN(TestDatabaseFiles)
+#include "tst_databasefiles.moc"

@@ -1,0 +1,302 @@
+// The spreadsheet import on a real card database with workbooks written by
+// a spreadsheet writer: matching by name, groups made on the way, photos,
+// dates, and the rows that stop the import.
+
+#include "exchangefixture.h"
+
+#include "data/errors.h"
+#include "data/progresssink.h"
+#include "data/prompts.h"
+#include "exchange/spreadsheetimport.h"
+
+#include <QSignalSpy>
+
+using namespace tessary;
+using namespace tessary::testing;
+
+namespace {
+
+const QString kCreateError = QStringLiteral("Unable to create the new object.");
+const QString kPostError = QStringLiteral("Unable to post the data.");
+
+QJsonArray header()
+{
+    return {QStringLiteral("GROUP"), QStringLiteral("NAME"), QStringLiteral("ID"), QStringLiteral("CNAME"),
+            QStringLiteral("POSITION"), QStringLiteral("JOINED"), QStringLiteral("EXPIRY"), QStringLiteral("REMARK"),
+            QStringLiteral("PHOTO")};
+}
+
+// A row in the header's order, dates as text in the program's own form.
+QJsonArray row(const QString &group, const QString &name, const QJsonValue &id = QStringLiteral("1"),
+               const QString &photo = QString(), const QJsonValue &joined = QStringLiteral("1/02/2020"))
+{
+    return {group, name, id, QStringLiteral("c-") + name, QStringLiteral("Clerk"), joined,
+            QStringLiteral("31/12/2030"), QStringLiteral("r-") + name, photo};
+}
+
+} // namespace
+
+class TestSpreadsheetImport : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void rowsBecomeMembersAndGroups();
+    void existingMemberIsUpdatedInPlace();
+    void valuesOfEveryKind();
+    void badRowStopsAndKeepsEarlierRows();
+    void unreadableWorkbookChangesNothing();
+    void commandAsksAndAnnounces();
+
+private:
+    QString book(const QString &name) const { return m_db->folder() + QLatin1Char('/') + name; }
+    SpreadsheetImport::Outcome import(const QString &path)
+    {
+        SpreadsheetImport importer(*m_db->ds, m_progress);
+        return importer.importFile(path);
+    }
+    Query &all()
+    {
+        Query &q = m_db->ds->QAllStaff;
+        q.close();
+        q.open();
+        return q;
+    }
+
+    std::unique_ptr<CardDb> m_db;
+    std::unique_ptr<ScopedScriptedPrompts> m_prompts;
+    CountingProgress m_progress;
+};
+
+void TestSpreadsheetImport::init()
+{
+    cleanup(); // the loops of a test start afresh too
+    m_db = std::make_unique<CardDb>();
+    m_prompts = std::make_unique<ScopedScriptedPrompts>();
+    m_progress = CountingProgress();
+    m_db->ds->QGroup.open();
+}
+
+void TestSpreadsheetImport::cleanup()
+{
+    m_prompts.reset();
+    m_db.reset();
+}
+
+void TestSpreadsheetImport::rowsBecomeMembersAndGroups()
+{
+    // Photos sit beside the workbook and are named relative to it.
+    QVERIFY(QDir().mkpath(book(QStringLiteral("photos"))));
+    QVERIFY(writeJpeg(book(QStringLiteral("photos/anna.jpg")), 48, 64));
+    const QString path = book(QStringLiteral("staff.xls"));
+    QVERIFY(writeRecords(path, QJsonArray{header(),
+                                          row(QStringLiteral("Sales"), QStringLiteral("Anna"), 1, QStringLiteral("photos/anna.jpg")),
+                                          row(QStringLiteral("Sales"), QStringLiteral("Ben"), 2, QStringLiteral("photos/none.jpg")),
+                                          row(QString(), QStringLiteral("Carl"), 3, QString()),
+                                          row(QStringLiteral("Works"), QStringLiteral("Anna"), 4, QString())}));
+    const int groupsBefore = m_db->ds->QGroup.recordCount();
+
+    QCOMPARE(import(path), SpreadsheetImport::Outcome::Completed);
+
+    // Two missing photos (a missing file, an empty cell), one message each;
+    // the import goes on.
+    QCOMPARE((**m_prompts).messages(), (QStringList{kCreateError, kCreateError, kCreateError}));
+    QCOMPARE(m_progress.maximum(), 4);
+    QCOMPARE(m_progress.steps(), 4);
+
+    // "Sales" was made once and reused; "Works" after it; ids are row keys.
+    Query &groups = m_db->ds->QGroup;
+    groups.close();
+    groups.open();
+    QCOMPARE(groups.recordCount(), groupsBefore + 2);
+    QVERIFY(findRow(groups, QStringLiteral("gdesc"), QStringLiteral("Sales")));
+    const int sales = groups.fieldByName(QStringLiteral("gid")).asInteger();
+    QCOMPARE(sales, groups.fieldByName(QStringLiteral("seq")).asInteger());
+    QVERIFY(findRow(groups, QStringLiteral("gdesc"), QStringLiteral("Works")));
+    const int works = groups.fieldByName(QStringLiteral("gid")).asInteger();
+    QVERIFY(works > sales);
+
+    // The later "Anna" row updated the member the earlier one added.
+    Query &q = all();
+    QCOMPARE(CardDb::names(q), (QStringList{QStringLiteral("Anna"), QStringLiteral("Ben"), QStringLiteral("Carl")}));
+    QVERIFY(findRow(q, QStringLiteral("name"), QStringLiteral("Anna")));
+    QCOMPARE(q.fieldByName(QStringLiteral("gid")).asInteger(), works);
+    QCOMPARE(q.fieldByName(QStringLiteral("staffno")).asString(), QStringLiteral("4"));
+    // Its photo came from the first row and is kept when a later row's
+    // photo cannot be loaded.
+    QCOMPARE(LoadPictureFromBlob(q.fieldByName(QStringLiteral("photo")).asBytes()).size(), QSize(48, 64));
+    QVERIFY(findRow(q, QStringLiteral("name"), QStringLiteral("Ben")));
+    QCOMPARE(q.fieldByName(QStringLiteral("gid")).asInteger(), sales);
+    QVERIFY(q.fieldByName(QStringLiteral("photo")).asBytes().isEmpty());
+    QVERIFY(findRow(q, QStringLiteral("name"), QStringLiteral("Carl")));
+    QCOMPARE(q.fieldByName(QStringLiteral("gid")).asInteger(), 0);
+    QCOMPARE(q.fieldByName(QStringLiteral("cname")).asString(), QStringLiteral("c-Carl"));
+    QCOMPARE(q.fieldByName(QStringLiteral("post")).asString(), QStringLiteral("Clerk"));
+    QCOMPARE(q.fieldByName(QStringLiteral("remark")).asString(), QStringLiteral("r-Carl"));
+    QCOMPARE(q.fieldByName(QStringLiteral("datejoin")).asDateTime().date(), QDate(2020, 2, 1));
+    QCOMPARE(q.fieldByName(QStringLiteral("expiry")).asDateTime().date(), QDate(2030, 12, 31));
+}
+
+void TestSpreadsheetImport::existingMemberIsUpdatedInPlace()
+{
+    const int office = m_db->addGroup(QStringLiteral("Office"), 40);
+    const QByteArray oldPhoto = SavePictureToBlob(QImage(30, 40, QImage::Format_BGR888));
+    m_db->addMember(QStringLiteral("Dora"), office, oldPhoto);
+    m_db->addMember(QStringLiteral("Emil"), office, oldPhoto);
+    m_db->addMember(QStringLiteral("dora"), office); // another name: case matters
+    Query &seed = m_db->ds->QAllStaff;
+    QVERIFY(findRow(seed, QStringLiteral("name"), QStringLiteral("Dora")));
+    seed.edit();
+    seed.fieldByName(QStringLiteral("cardno")).setInteger(777);
+    seed.post();
+    seed.close();
+
+    QVERIFY(writeJpeg(book(QStringLiteral("dora.jpg")), 60, 80));
+    const QString path = book(QStringLiteral("update.xls"));
+    QVERIFY(writeRecords(path, QJsonArray{header(),
+                                          row(QStringLiteral("Lab"), QStringLiteral("Dora"), 9, book(QStringLiteral("dora.jpg"))),
+                                          row(QStringLiteral("Lab"), QStringLiteral("Emil"), 8, QStringLiteral("missing.jpg"))}));
+    QCOMPARE(import(path), SpreadsheetImport::Outcome::Completed);
+
+    Query &q = all();
+    QCOMPARE(q.recordCount(), 3);
+    QVERIFY(findRow(q, QStringLiteral("name"), QStringLiteral("Dora")));
+    QVERIFY(q.fieldByName(QStringLiteral("gid")).asInteger() != office); // moved to "Lab"
+    QCOMPARE(q.fieldByName(QStringLiteral("staffno")).asString(), QStringLiteral("9"));
+    QCOMPARE(q.fieldByName(QStringLiteral("cardno")).asInteger(), 777);
+    QCOMPARE(LoadPictureFromBlob(q.fieldByName(QStringLiteral("photo")).asBytes()).size(), QSize(60, 80));
+    // A photo that cannot be loaded leaves the stored one as it was.
+    QVERIFY(findRow(q, QStringLiteral("name"), QStringLiteral("Emil")));
+    QCOMPARE(q.fieldByName(QStringLiteral("photo")).asBytes(), oldPhoto);
+    QVERIFY(findRow(q, QStringLiteral("name"), QStringLiteral("dora")));
+    QCOMPARE(q.fieldByName(QStringLiteral("gid")).asInteger(), office);
+}
+
+void TestSpreadsheetImport::valuesOfEveryKind()
+{
+    // Columns in another order, a missing POSITION column, numbers and dates
+    // in text columns, date cells and both text forms in the date columns,
+    // Chinese text.
+    const QString path = book(QStringLiteral("kinds.xls"));
+    QVERIFY(writeRecords(path, QJsonArray{
+        QJsonArray{QStringLiteral("REMARK"), QStringLiteral("EXPIRY"), QStringLiteral("NAME"), QStringLiteral("JOINED"),
+                   QStringLiteral("ID"), QStringLiteral("CNAME")},
+        QJsonArray{dateCell(QStringLiteral("2023-05-17")), dateCell(QStringLiteral("2026-01-31")),
+                   QStringLiteral("王小明"), QStringLiteral("2024-03-05"), 1001, QStringLiteral("小明")},
+        QJsonArray{12.5, QStringLiteral("5/03/2027"), QStringLiteral("Fay"), dateCell(QStringLiteral("2019-11-02")),
+                   floatCell(1002.0), QJsonValue()},
+    }));
+    QCOMPARE(import(path), SpreadsheetImport::Outcome::Completed);
+
+    Query &q = all();
+    QVERIFY(findRow(q, QStringLiteral("name"), QStringLiteral("王小明")));
+    QCOMPARE(q.fieldByName(QStringLiteral("cname")).asString(), QStringLiteral("小明"));
+    QCOMPARE(q.fieldByName(QStringLiteral("staffno")).asString(), QStringLiteral("1001"));
+    QCOMPARE(q.fieldByName(QStringLiteral("remark")).asString(), QStringLiteral("17/05/2023"));
+    QCOMPARE(q.fieldByName(QStringLiteral("post")).asString(), QString());
+    QCOMPARE(q.fieldByName(QStringLiteral("datejoin")).asDateTime().date(), QDate(2024, 3, 5));
+    QCOMPARE(q.fieldByName(QStringLiteral("expiry")).asDateTime().date(), QDate(2026, 1, 31));
+    QVERIFY(findRow(q, QStringLiteral("name"), QStringLiteral("Fay")));
+    QCOMPARE(q.fieldByName(QStringLiteral("staffno")).asString(), QStringLiteral("1002"));
+    QCOMPARE(q.fieldByName(QStringLiteral("remark")).asString(), QStringLiteral("12.5"));
+    QCOMPARE(q.fieldByName(QStringLiteral("cname")).asString(), QString());
+    QCOMPARE(q.fieldByName(QStringLiteral("datejoin")).asDateTime().date(), QDate(2019, 11, 2));
+    QCOMPARE(q.fieldByName(QStringLiteral("expiry")).asDateTime().date(), QDate(2027, 3, 5));
+}
+
+void TestSpreadsheetImport::badRowStopsAndKeepsEarlierRows()
+{
+    const struct
+    {
+        const char *what;
+        QJsonValue joined;
+    } bad[] = {{"empty join date", QJsonValue()}, {"a join date that is no date", QStringLiteral("soon")},
+               {"a join date as a plain number", 20240305}};
+    for (const auto &b : bad) {
+        init();
+        const QString path = book(QStringLiteral("stop.xls"));
+        QVERIFY(writeRecords(path, QJsonArray{header(), row(QString(), QStringLiteral("Gus")),
+                                              row(QStringLiteral("NewGroup"), QStringLiteral("Hal"), 2, QString(), b.joined),
+                                              row(QString(), QStringLiteral("Ida"))}));
+        QSignalSpy announced(&m_db->ds->src, &Connection::dataChanged);
+        QCOMPARE(import(path), SpreadsheetImport::Outcome::Stopped);
+        QCOMPARE((**m_prompts).messages(), (QStringList{kCreateError, kPostError}));
+        QCOMPARE(m_progress.steps(), 1);
+        QCOMPARE(CardDb::names(all()), QStringList{QStringLiteral("Gus")});
+        QCOMPARE(announced.count(), 0);
+        QVERIFY2(!m_db->ds->QAllStaff.connection()->inTransaction(), b.what);
+        cleanup();
+    }
+
+    // A sheet without a NAME column stops at its first row.
+    init();
+    const QString path = book(QStringLiteral("noname.xls"));
+    QVERIFY(writeRecords(path, QJsonArray{QJsonArray{QStringLiteral("ID"), QStringLiteral("JOINED"), QStringLiteral("EXPIRY")},
+                                          QJsonArray{1, QStringLiteral("1/01/2020"), QStringLiteral("1/01/2021")}}));
+    QCOMPARE(import(path), SpreadsheetImport::Outcome::Stopped);
+    QCOMPARE((**m_prompts).messages(), QStringList{kPostError});
+    QCOMPARE(all().recordCount(), 0);
+}
+
+void TestSpreadsheetImport::unreadableWorkbookChangesNothing()
+{
+    const QString other = book(QStringLiteral("other.xls"));
+    QVERIFY(writeWorkbook(other, QList<SheetSpec>{{QStringLiteral("Sheet1"), QJsonArray{header(), row(QString(), QStringLiteral("Jo"))}}}));
+    const QString text = book(QStringLiteral("text.xls"));
+    QFile f(text);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray(4096, 'x'));
+    f.close();
+
+    for (const QString &path : {other, text}) {
+        try {
+            import(path);
+            QFAIL("the import ran");
+        } catch (const Error &e) {
+            const QString says = path == other ? QStringLiteral("no worksheet named \"RECORDS\"")
+                                               : QStringLiteral("not an Excel 97-2003 workbook");
+            QVERIFY2(e.message().contains(says), qPrintable(e.message()));
+        }
+        QCOMPARE(all().recordCount(), 0);
+        QCOMPARE(m_progress.ranges(), 0);
+    }
+}
+
+void TestSpreadsheetImport::commandAsksAndAnnounces()
+{
+    ScriptedPrompts &p = **m_prompts;
+    QSignalSpy announced(&m_db->ds->src, &Connection::dataChanged);
+    SpreadsheetImport importer(*m_db->ds, m_progress);
+
+    // Cancelled: nothing imported, the window is refilled.
+    p.fileAnswers.push_back(QString());
+    QCOMPARE(importer.run(), SpreadsheetImport::Outcome::Cancelled);
+    QCOMPARE(p.asked.front().what, QStringLiteral("open"));
+    QCOMPARE(p.asked.front().title, QStringLiteral("Import Excel Records"));
+    QCOMPARE(p.asked.front().text, QStringLiteral("Excel Files (*.xls)|*.xls|All Files (*.*)|*.*"));
+    QCOMPARE(announced.count(), 1);
+    QVERIFY(!m_db->ds->QAllStaff.isOpen());
+
+    QVERIFY(writeJpeg(book(QStringLiteral("k.jpg")), 16, 16));
+    const QString path = book(QStringLiteral("ok.xls"));
+    QVERIFY(writeRecords(path, QJsonArray{header(), row(QString(), QStringLiteral("Kim"), 1, QStringLiteral("k.jpg"))}));
+    p.fileAnswers.push_back(path);
+    QCOMPARE(importer.run(), SpreadsheetImport::Outcome::Completed);
+    QCOMPARE(announced.count(), 2);
+    QVERIFY(!m_db->ds->QAllStaff.isOpen());
+
+    // A workbook that cannot be read reaches the general error report and
+    // the window is not refilled.
+    p.fileAnswers.push_back(book(QStringLiteral("absent.xls")));
+    p.clear();
+    QVERIFY(!guarded([&] { importer.run(); }));
+    QCOMPARE(p.asked.back().title, QStringLiteral("Tessary"));
+    QVERIFY(p.asked.back().text.contains(QStringLiteral("does not exist")));
+    QCOMPARE(announced.count(), 2);
+    QVERIFY(!m_db->ds->QAllStaff.isOpen());
+}
+
+QTEST_GUILESS_MAIN(TestSpreadsheetImport)
+#include "tst_spreadsheetimport.moc"
