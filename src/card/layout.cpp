@@ -46,4 +46,10 @@ int TFmLayout::ReadStoredInteger(const QString &column)
     return param.fieldByName(column).asInteger();
 }
 
+void TFmLayout::CardRun(CardMode mode, CardOutput &output)
+{
+    const bool a4 = ReadStoredInteger(QStringLiteral("psize")) != 0;
+    runCards(settings, a4, mode, m_data.QList, output);
+}
+
 } // namespace tessary

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "card/composition.h"
 #include "card/layoutsettings.h"
 #include "data/datasrc.h"
 
@@ -43,6 +44,12 @@ public:
     // The value of a column of the open `param` row as an integer, exactly
     // as stored (no range applied).
     int ReadStoredInteger(const QString &column);
+
+    // The card run: the cards of the rows of the open member query `QList`
+    // with these settings, on the stored paper (not the one being edited),
+    // printed or previewed through `output`. QList is neither opened nor
+    // closed here.
+    void CardRun(CardMode mode, CardOutput &output);
 
 private:
     Tdsrc &m_data;
