@@ -5,7 +5,8 @@ set -e
 
 PACKAGES="
 cmake make g++ pkg-config
-qt6-base-dev qt6-serialport-dev libqt6sql6-sqlite
+qt6-base-dev qt6-serialport-dev libqt6sql6-sqlite libcups2-dev
+cups cups-client printer-driver-cups-pdf poppler-utils
 libjpeg62-turbo-dev libjpeg-turbo-progs libfreexl-dev libsqlite3-dev
 fonts-liberation2 fonts-wqy-microhei
 "

@@ -1,0 +1,39 @@
+#pragma once
+
+// Sending a laid-out report to a paged device: a PDF file or a printer.
+// The windows around printing (progress, preview) are in printing.h and
+// preview.h.
+
+#include "report/layout.h"
+
+#include <QPrinterInfo>
+#include <QString>
+
+#include <functional>
+
+class QPagedPaintDevice;
+class QPrinter;
+
+namespace tessary {
+
+// The printer reports go to: the system's default printer (null when no
+// printer is installed). The one place the program looks it up.
+QPrinterInfo reportDefaultPrinter();
+
+// Sets `printer` up for `setup`: paper size and orientation, full page and
+// zero margins, so positions are measured from the sheet's top-left corner.
+void preparePrinter(QPrinter &printer, const PageSetup &setup);
+
+// Writes every page of `layout` into a PDF file, one PDF page per report
+// page at the page's size and orientation. False (and no file left behind)
+// when the file cannot be written.
+bool writeReportPdf(Report &report, const ReportLayout &layout, const QString &fileName, int resolution = 1200);
+
+// Paints the pages of `layout` on `device`, which the caller has set up
+// (page size, orientation, margins). After each page `pageDone(pagesDone,
+// pageCount)` is called; answering false stops the job there. Answers the
+// number of pages painted, or -1 when the device could not be started.
+int paintReportPages(Report &report, const ReportLayout &layout, QPagedPaintDevice &device,
+                     const std::function<bool(int done, int total)> &pageDone = {});
+
+} // namespace tessary

@@ -1,0 +1,59 @@
+#pragma once
+
+// Printing a report with the window "Printing progress".
+
+#include "report/layout.h"
+
+#include <QDialog>
+
+#include <functional>
+
+class QPrinter;
+class QProgressBar;
+class QPushButton;
+
+namespace tessary {
+
+// The small window shown while pages go to the printer: a bar counting
+// pages and a "Cancel" button that stops the job after the page in hand.
+class TPrintProgress : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit TPrintProgress(QWidget *owner, int pageCount);
+
+    void setPagesDone(int done);
+    bool cancelled() const { return m_cancelled; }
+
+    QProgressBar *bar() const { return m_bar; }
+    QPushButton *cancelButton() const { return m_cancel; }
+
+    // Escape and the close box cancel, as the button does.
+    void reject() override;
+
+private:
+    QProgressBar *m_bar;
+    QPushButton *m_cancel;
+    bool m_cancelled = false;
+};
+
+enum class PrintResult { Printed, Cancelled, NoPrinter, Failed };
+
+// Prints `report`: lays it out, then sends its pages to `printer` (set up
+// here for the report's paper and orientation, full page, zero margins, at
+// the printer's own resolution), showing TPrintProgress meanwhile and
+// handling window events after each page. Returns when the job is sent or
+// cancelled (a cancelled job is aborted). `afterPage` (optional, for tests)
+// is called with the progress window after each page.
+PrintResult printReportTo(Report &report, QPrinter &printer, QWidget *owner = nullptr,
+                          const std::function<void(TPrintProgress &, int done)> &afterPage = {});
+// As printReportTo, for a layout already made.
+PrintResult printLayoutTo(Report &report, const ReportLayout &layout, QPrinter &printer, QWidget *owner = nullptr,
+                          const std::function<void(TPrintProgress &, int done)> &afterPage = {});
+
+// Prints `report` on the default printer (reportDefaultPrinter()). With no
+// printer installed nothing is laid out or printed, no message is shown,
+// and the answer is NoPrinter.
+PrintResult printReport(Report &report, QWidget *owner = nullptr);
+
+} // namespace tessary
