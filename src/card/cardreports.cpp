@@ -172,12 +172,41 @@ CardReport::CardReport(CardStyle style, const QRectF &background, const QRectF &
     }
 }
 
+// The member query as the engine walks it. The layout walks it from the
+// first row with next(); painting a page goes straight to the rows placed
+// on it with moveTo(), which tells the photo hook that a picture is wanted.
+class CardReport::Rows : public RowSource
+{
+public:
+    explicit Rows(Query &query) : m_rows(query) {}
+
+    void first() override
+    {
+        painting = false;
+        m_rows.first();
+    }
+    void next() override { m_rows.next(); }
+    bool eof() const override { return m_rows.eof(); }
+    int rowIndex() const override { return m_rows.rowIndex(); }
+    void moveTo(int row) override
+    {
+        painting = true;
+        m_rows.moveTo(row);
+    }
+    QString text(const QString &column) override { return m_rows.text(column); }
+
+    bool painting = false;
+
+private:
+    QueryRowSource m_rows;
+};
+
 CardReport::~CardReport() = default;
 
 void CardReport::bindRows(Query &rows)
 {
     m_rows = &rows;
-    m_source = std::make_unique<QueryRowSource>(rows);
+    m_source = std::make_unique<Rows>(rows);
     report.setRowSource(m_source.get());
     DetailBand1->beforePrint = [this] { loadPhoto(); };
 }
@@ -186,7 +215,7 @@ void CardReport::loadPhoto()
 {
     if (!m_rows || m_rows->eof())
         return;
-    if (skipPhotos) {
+    if (!m_source->painting) {
         qrPhoto->picture = QImage();
         return;
     }

@@ -78,15 +78,13 @@ public:
     std::array<ReportLabel *, kCardRows> TntQRLabel{};
 
     // Binds the report to `rows` (an open query; not opened or closed here)
-    // and installs the photo hook: before each card the member's photo is
-    // loaded, the placeholder standing for a missing one.
+    // and installs the photo hook: before each card is painted the member's
+    // photo is loaded, the placeholder standing for a missing one. Laying
+    // pages out needs no pictures (the engine reads them again for each
+    // painted page), so while the rows are walked for the layout the photo
+    // is left empty and a long run decodes each photo once.
     void bindRows(Query &rows);
     Query *rows() const { return m_rows; }
-
-    // While set, the photo hook leaves the photo empty instead of reading
-    // it: laying pages out needs no pictures (they are read again when a
-    // page is painted), so a long run does not decode every photo twice.
-    bool skipPhotos = false;
 
 protected:
     struct RowPlace
@@ -101,9 +99,11 @@ protected:
 private:
     void loadPhoto();
 
+    class Rows;
+
     CardStyle m_style;
     Query *m_rows = nullptr;
-    std::unique_ptr<QueryRowSource> m_source;
+    std::unique_ptr<Rows> m_source;
 };
 
 // Style 1: landscape card, photo at the left.

@@ -34,24 +34,9 @@ void cutAtCellEdge(ReportText &text, double cellWidth)
     text.height = measureText(text.font, QStringLiteral("\u00C1g")).height();
 }
 
-// Lays a report out with the photos left unread (painting reads them).
-ReportLayout layOutWithoutPhotos(CardReport &cards)
-{
-    cards.skipPhotos = true;
-    try {
-        ReportLayout layout = layOutReport(cards.report);
-        cards.skipPhotos = false;
-        return layout;
-    } catch (...) {
-        cards.skipPhotos = false;
-        throw;
-    }
-}
-
 void sendToPrinter(CardReport &cards, QPrinter &printer, QWidget *owner)
 {
-    const ReportLayout layout = layOutWithoutPhotos(cards);
-    if (printLayoutTo(cards.report, layout, printer, owner) == PrintResult::Failed)
+    if (printReportTo(cards.report, printer, owner) == PrintResult::Failed)
         throw Error(QStringLiteral("The cards could not be sent to the printer"));
 }
 
