@@ -6,15 +6,13 @@
 
 #include "data/errors.h"
 #include "data/prompts.h"
+#include "members/groupstore.h"
+#include "members/memberstore.h"
 
 #include <QComboBox>
 #include <QPushButton>
 
 using namespace tessary;
-
-namespace {
-constexpr int kLargestGroupId = 32767; // group ids are 16-bit
-}
 
 void TVaraDavuz::connectGroupCommands()
 {
@@ -38,30 +36,7 @@ void TVaraDavuz::bNewGrpClick()
     }
 
     Query &groups = m_data.QGroup;
-    groups.last();
-    groups.append();
-    groups.fieldByName(QStringLiteral("gdesc")).setString(text);
-    groups.fieldByName(QStringLiteral("gid")).setInteger(0);
-    groups.post();
-
-    // The new group's id is its own row key. A key that no longer fits a
-    // group id, or a failure to store it, removes the new row again so no
-    // half-made group stays behind with the id of the DEFAULT group.
-    const int seq = groups.fieldByName(QStringLiteral("seq")).asInteger();
-    try {
-        if (seq > kLargestGroupId)
-            throw Error(QStringLiteral("Cannot create the group \"%1\": all %2 group numbers have been used")
-                            .arg(text)
-                            .arg(kLargestGroupId));
-        groups.edit();
-        groups.fieldByName(QStringLiteral("gid")).setInteger(seq);
-        groups.post();
-    } catch (...) {
-        groups.cancel();
-        if (groups.locate(QStringLiteral("seq"), seq))
-            groups.deleteRow();
-        throw;
-    }
+    GroupStore(groups).create(text);
 
     FillGroupList(groups, QStringLiteral("gdesc"), lstGroup);
     SelectListItem(lstGroup, text);
@@ -81,22 +56,9 @@ void TVaraDavuz::bRemoveClick()
     if (!ConfirmDelete())
         return;
     Query &groups = m_data.QGroup;
-    if (!groups.locate(QStringLiteral("gdesc"), selected))
-        return;
-    const int id = groups.fieldByName(QStringLiteral("gid")).asInteger();
-
     // The listed members are the group's members: all move to group 0.
-    Query &staff = m_data.QStaff;
-    staff.first();
-    while (!staff.eof()) {
-        if (staff.fieldByName(QStringLiteral("gid")).asInteger() == id) {
-            staff.edit();
-            staff.fieldByName(QStringLiteral("gid")).setInteger(0);
-            staff.post();
-        }
-        staff.next();
-    }
-    groups.deleteRow();
+    if (!GroupStore(groups).remove(selected, m_data.QStaff))
+        return;
 
     FillGroupList(groups, QStringLiteral("gdesc"), lstGroup);
     ShowSelectedGroup();
@@ -105,18 +67,9 @@ void TVaraDavuz::bRemoveClick()
 
 void TVaraDavuz::MoveMemberToGroup(int groupId)
 {
-    Query &staff = m_data.QStaff;
-    if (!staff.isOpen() || staff.recordCount() == 0)
-        return;
-    try {
-        staff.edit();
-        staff.fieldByName(QStringLiteral("gid")).setInteger(groupId);
-        staff.post();
+    // A member that cannot be moved stays where it was.
+    if (MemberStore(m_data).moveCurrent(groupId)) {
         ShowSelectedGroup();
         ShowCurrentMember();
-    } catch (...) {
-        // A member that cannot be moved stays where it was.
-        if (staff.isOpen())
-            staff.cancel();
     }
 }

@@ -10,7 +10,8 @@
 #include "data/records.h"
 #include "data/schema.h"
 #include "data/settings.h"
-#include "photo/imagecontrol.h"
+#include "photoui/imagecontrol.h"
+#include "photoui/picturecontrol.h"
 #include "photo/picture.h"
 #include "reader/reader.h"
 
@@ -441,9 +442,17 @@ void TVaraDavuz::connectListing()
                 });
             });
     connect(&m_data.QStaff, &Query::currentRowChanged, this, [this](int row) { syncGridToQuery(row); });
+    // Commands below the window that change the database wholesale (import,
+    // restore) announce it on the connection; the window lists it again.
+    connect(&m_data.src, &Connection::dataChanged, this, [this] { guarded([this] { ReloadAll(); }); });
     connect(m_model.get(), &QAbstractItemModel::modelReset, this,
             [this] { syncGridToQuery(m_data.QStaff.isOpen() ? m_data.QStaff.recNo() : -1); });
+    // The right button has already made the row under it current; the menu
+    // takes the button's release, so the pane is brought to that member here,
+    // before the menu opens: the pane, the highlight and the row that
+    // Delete, Save and Move act on stay the same member.
     connect(dbgInfo, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
+        guarded([this] { ShowCurrentMember(); });
         puMenu->popup(dbgInfo->viewport()->mapToGlobal(pos));
     });
 }

@@ -59,7 +59,7 @@ public:
     QString effectiveSortOrder() const;
 
     // Member editing
-    void StoreDetails(bool rowExists);
+    void StoreDetails();
     void bSaveClick();
     void bDeleteClick();
     void bDelAllClick();

@@ -8,9 +8,10 @@
 #include "data/errors.h"
 #include "data/prompts.h"
 #include "data/settings.h"
-#include "photo/imagecontrol.h"
+#include "members/memberstore.h"
+#include "photoui/imagecontrol.h"
 #include "photo/picture.h"
-#include "photo/progress.h"
+#include "photoui/progress.h"
 
 #include <QComboBox>
 #include <QDateEdit>
@@ -20,20 +21,6 @@
 #include <QTableView>
 
 using namespace tessary;
-
-namespace {
-
-// Dates are written as "d/mm/yyyy": day without a leading zero, two-digit
-// month, four-digit year.
-QString dateText(const QDate &date)
-{
-    return QStringLiteral("%1/%2/%3")
-        .arg(date.day())
-        .arg(date.month(), 2, 10, QLatin1Char('0'))
-        .arg(date.year(), 4, 10, QLatin1Char('0'));
-}
-
-} // namespace
 
 void TVaraDavuz::connectMemberEditing()
 {
@@ -45,25 +32,18 @@ void TVaraDavuz::connectMemberEditing()
             [this](int column) { guarded([this, column] { dbgInfoTitleClick(column); }); });
 }
 
-void TVaraDavuz::StoreDetails(bool rowExists)
+void TVaraDavuz::StoreDetails()
 {
-    Query &staff = m_data.QStaff;
-    if (rowExists)
-        staff.edit();
-    else
-        staff.append();
-    staff.fieldByName(QStringLiteral("gid")).setInteger(CurrentGroupId);
-    staff.fieldByName(QStringLiteral("cardno")).setInteger(0);
-    staff.fieldByName(QStringLiteral("name")).setString(eName->text());
-    staff.fieldByName(QStringLiteral("cname")).setString(eCname->text());
-    // The staff number is 8-bit text in the system code page.
-    staff.fieldByName(QStringLiteral("staffno")).setString(QString::fromLocal8Bit(eStaffNo->text().toLocal8Bit()));
-    staff.fieldByName(QStringLiteral("post")).setString(ePost->text());
-    staff.fieldByName(QStringLiteral("remark")).setString(eRemark->text());
-    staff.fieldByName(QStringLiteral("datejoin")).setString(dateText(dpJoin->date()));
-    staff.fieldByName(QStringLiteral("expiry")).setString(dateText(dpExpiry->date()));
-    staff.fieldByName(QStringLiteral("photo")).setBytes(SavePictureToBlob(imgPhoto->picture()));
-    staff.post();
+    MemberDetails details;
+    details.name = eName->text();
+    details.cname = eCname->text();
+    details.staffno = eStaffNo->text();
+    details.post = ePost->text();
+    details.remark = eRemark->text();
+    details.joined = dpJoin->date();
+    details.expiry = dpExpiry->date();
+    details.photo = SavePictureToBlob(imgPhoto->picture());
+    MemberStore(m_data).store(details, CurrentGroupId);
 }
 
 void TVaraDavuz::bSaveClick()
@@ -75,16 +55,9 @@ void TVaraDavuz::bSaveClick()
     }
 
     // A member of that name anywhere decides the group the row is saved in.
-    int target = CurrentGroupId;
-    bool exists = false;
-    Query &all = m_data.QAllStaff;
-    if (!all.isOpen())
-        all.open();
-    if (all.recordCount() > 0 && all.locate(QStringLiteral("name"), name)) {
-        exists = true;
-        target = all.fieldByName(QStringLiteral("gid")).asInteger();
-    }
-    all.close();
+    const std::optional<int> group = MemberStore(m_data).groupOfMember(name);
+    const bool exists = group.has_value();
+    const int target = group.value_or(CurrentGroupId);
     if (exists && !ConfirmOverwrite())
         return;
 
@@ -94,13 +67,10 @@ void TVaraDavuz::bSaveClick()
     SelectListItem(lstGroup, groupName);
     ShowSelectedGroup();
 
-    Query &staff = m_data.QStaff;
-    const bool found = staff.recordCount() > 0 && staff.locate(QStringLiteral("name"), name);
     bool stored = true;
     try {
-        StoreDetails(found);
+        StoreDetails();
     } catch (...) {
-        staff.cancel();
         ShowPostError();
         stored = false;
     }
@@ -115,7 +85,7 @@ void TVaraDavuz::bDeleteClick()
 {
     Query &staff = m_data.QStaff;
     if (staff.isOpen() && staff.recordCount() > 0 && ConfirmDelete()) {
-        staff.deleteRow();
+        MemberStore(m_data).deleteCurrent();
         ShowCurrentMember();
     }
     UpdateCounts();
@@ -126,13 +96,9 @@ void TVaraDavuz::bDelAllClick()
     Query &staff = m_data.QStaff;
     if (staff.isOpen() && staff.recordCount() > 0 && ConfirmDelete()) {
         std::unique_ptr<TPg> progress = TPg::CreateRange(this, 0, staff.recordCount());
-        progress->show();
+        progress->ShowNow();
         try {
-            staff.first();
-            while (staff.recordCount() > 0) {
-                staff.deleteRow();
-                progress->StepIt();
-            }
+            MemberStore(m_data).deleteAll(*progress);
         } catch (...) {
             progress.reset();
             ShowCurrentMember();

@@ -6,10 +6,12 @@
 #include "data/datasrc.h"
 #include "data/errors.h"
 #include "data/prompts.h"
-#include "photo/imagecontrol.h"
+#include "photoui/imagecontrol.h"
+#include "photoui/picturecontrol.h"
 #include "photo/picture.h"
-#include "photo/progress.h"
+#include "photoui/progress.h"
 #include "photo/transforms.h"
+#include "members/memberstore.h"
 
 #include <QPushButton>
 
@@ -47,58 +49,11 @@ namespace tessary {
 
 void ResizeAllPhotos(QWidget *owner, Query &staffList, Query &allStaff)
 {
-    staffList.close();
-    std::unique_ptr<TPg> progress;
-    // Runs whatever way the walk ends: the progress window goes, the
-    // all-members query is closed (abandoning a record whose save failed)
-    // and the member list is reopened at its first record.
-    auto cleanUp = [&] {
-        progress.reset();
-        if (allStaff.isOpen()) {
-            allStaff.cancel();
-            allStaff.close();
-        }
-        staffList.open();
-    };
-    try {
-        allStaff.setSql(allMembersSql());
-        allStaff.open();
-        progress = TPg::CreateRange(owner, 0, allStaff.recordCount());
-        allStaff.first();
-        progress->show();
-        bool failed = false;
-        while (!allStaff.eof()) {
-            Field photo = allStaff.fieldByName(QStringLiteral("photo"));
-            const QByteArray stored = photo.asBytes();
-            // Decoding and the size rule; nullopt means the photo is small
-            // enough and is neither changed nor re-encoded.
-            std::optional<QImage> resized = ResizedForStorage(LoadPictureFromBlob(stored));
-            if (resized) {
-                allStaff.edit();
-                try {
-                    photo.setBytes(SavePictureToBlob(*resized));
-                    allStaff.post();
-                } catch (const Error &) {
-                    failed = true;
-                }
-                if (failed) {
-                    progress->hide();
-                    ShowPlainMessage(QStringLiteral("Operation Failed."));
-                    break;
-                }
-            }
-            progress->StepIt();
-            allStaff.next();
-        }
-        if (!failed) {
-            progress->hide();
-            ShowPlainMessage(QStringLiteral("Completed."));
-        }
-    } catch (...) {
-        cleanUp();
-        throw;
-    }
-    cleanUp();
+    std::unique_ptr<TPg> progress = TPg::Create(owner);
+    const ResizeOutcome outcome = ResizeAllPhotos(staffList, allStaff, *progress);
+    // The window is hidden by now and goes when this command ends.
+    ShowPlainMessage(outcome == ResizeOutcome::Completed ? QStringLiteral("Completed.")
+                                                         : QStringLiteral("Operation Failed."));
 }
 
 } // namespace tessary

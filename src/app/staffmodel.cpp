@@ -11,16 +11,12 @@ QueryTableModel::QueryTableModel(Query *query, QVector<Column> columns, QObject 
         beginResetModel();
         endResetModel();
     });
-    // Row-level changes are reported after the query has made them, so the
-    // view is reset for inserts and removals, and refreshed for changes.
-    connect(query, &Query::rowInserted, this, [this](int) {
-        beginResetModel();
-        endResetModel();
-    });
-    connect(query, &Query::rowRemoved, this, [this](int) {
-        beginResetModel();
-        endResetModel();
-    });
+    // Inserts and removals are followed one row at a time, so a view keeps
+    // its selection and scroll position and a long delete stays cheap.
+    connect(query, &Query::rowAboutToBeInserted, this, [this](int row) { beginInsertRows({}, row, row); });
+    connect(query, &Query::rowInserted, this, [this](int) { endInsertRows(); });
+    connect(query, &Query::rowAboutToBeRemoved, this, [this](int row) { beginRemoveRows({}, row, row); });
+    connect(query, &Query::rowRemoved, this, [this](int) { endRemoveRows(); });
     connect(query, &Query::rowChanged, this, [this](int row) {
         if (row >= 0 && row < rowCount())
             emit dataChanged(index(row, 0), index(row, columnCount() - 1));

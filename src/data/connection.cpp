@@ -160,4 +160,57 @@ QString Connection::lastError() const
     return m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QString();
 }
 
+bool Connection::inTransaction() const
+{
+    return m_db != nullptr && sqlite3_get_autocommit(m_db) == 0;
+}
+
+void Connection::refreshQueries()
+{
+    const QList<Query *> queries = m_queries;
+    for (Query *query : queries) {
+        if (query->isOpen()) {
+            try {
+                query->refresh();
+            } catch (const Error &) {
+                query->close();
+            }
+        }
+    }
+}
+
+Transaction::Transaction(Connection &connection) : m_connection(connection)
+{
+    if (connection.inTransaction())
+        return; // joins the open one
+    // Immediate: takes the write lock now, so a later write cannot fail on it.
+    connection.exec(QStringLiteral("BEGIN IMMEDIATE"));
+    m_owner = true;
+}
+
+Transaction::~Transaction()
+{
+    if (!m_owner || m_done || !m_connection.connected())
+        return;
+    if (m_connection.inTransaction())
+        sqlite3_exec(m_connection.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+    m_connection.refreshQueries();
+}
+
+void Transaction::commit()
+{
+    if (!m_owner || m_done)
+        return;
+    m_done = true;
+    char *err = nullptr;
+    if (sqlite3_exec(m_connection.handle(), "COMMIT", nullptr, nullptr, &err) != SQLITE_OK) {
+        const QString text = QString::fromUtf8(err ? err : sqlite3_errmsg(m_connection.handle()));
+        sqlite3_free(err);
+        if (m_connection.inTransaction())
+            sqlite3_exec(m_connection.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+        m_connection.refreshQueries();
+        throw Error(text);
+    }
+}
+
 } // namespace tessary

@@ -58,12 +58,53 @@ public:
     // The engine's last error text.
     QString lastError() const;
 
+    // True while a transaction is open on this connection.
+    bool inTransaction() const;
+
+    // Notifies that the database file changed under the program (an import,
+    // a restore): whoever shows its data reads it again.
+    void announceChanged() { emit dataChanged(); }
+
+signals:
+    void dataChanged();
+
 private:
+    friend class Transaction;
+    void refreshQueries();
+
     QString m_connectionString;
     QString m_path;
     QStringList m_requiredTables;
     sqlite3 *m_db = nullptr;
     QList<Query *> m_queries;
+};
+
+// A scoped transaction on a connection: begins on construction, commits on
+// commit(), rolls back when the scope ends without a commit. Row operations
+// of the connection's queries run inside it. Opened while another
+// transaction is open, it joins that one: its commit and roll back are left
+// to the outer scope.
+//
+// A roll back also reads the open queries again, so what they hold matches
+// the file. Bulk operations that must keep every row written before a
+// failing one commit before reporting the failure.
+class Transaction
+{
+public:
+    explicit Transaction(Connection &connection);
+    ~Transaction();
+    Transaction(const Transaction &) = delete;
+    Transaction &operator=(const Transaction &) = delete;
+
+    // Makes everything written since the start permanent. Throws on failure
+    // (the transaction is then rolled back).
+    void commit();
+    bool owner() const { return m_owner; }
+
+private:
+    Connection &m_connection;
+    bool m_owner = false;
+    bool m_done = false;
 };
 
 } // namespace tessary

@@ -127,13 +127,24 @@ bool guarded(const std::function<void()> &handler)
 
 // ---------------------------------------------------------------------------
 
+void ScriptedPrompts::unscripted(const QString &what)
+{
+    const QString text = QStringLiteral("ScriptedPrompts: no answer scripted for the %1").arg(what);
+    if (onUnscripted)
+        onUnscripted(text);
+    else
+        qFatal("%s", qPrintable(text));
+    // A handler that returns still must not let the code go on as if answered.
+    throw std::logic_error(text.toStdString());
+}
+
 MessageResult ScriptedPrompts::message(MessageKind kind, const QString &title, const QString &text, bool withCancel)
 {
     asked.push_back({QStringLiteral("message"), kind, title, text, withCancel});
     if (!withCancel)
         return MessageResult::Ok;
     if (messageAnswers.empty())
-        throw std::logic_error("ScriptedPrompts: unexpected question: " + text.toStdString());
+        unscripted(QStringLiteral("question: ") + text);
     MessageResult answer = messageAnswers.front();
     messageAnswers.pop_front();
     return answer;
@@ -143,7 +154,7 @@ std::optional<QString> ScriptedPrompts::inputText(const QString &caption, const 
 {
     asked.push_back({QStringLiteral("input"), MessageKind::Information, caption, prompt, true});
     if (inputAnswers.empty())
-        throw std::logic_error("ScriptedPrompts: unexpected input dialog: " + caption.toStdString());
+        unscripted(QStringLiteral("input dialog: ") + caption);
     auto answer = inputAnswers.front();
     inputAnswers.pop_front();
     return answer;
@@ -153,7 +164,7 @@ QString ScriptedPrompts::openFileName(const QString &title, const QString &filte
 {
     asked.push_back({QStringLiteral("open"), MessageKind::Information, title, filter, true});
     if (fileAnswers.empty())
-        throw std::logic_error("ScriptedPrompts: unexpected open dialog: " + title.toStdString());
+        unscripted(QStringLiteral("open dialog: ") + title);
     QString answer = fileAnswers.front();
     fileAnswers.pop_front();
     return answer;
@@ -163,7 +174,7 @@ QString ScriptedPrompts::saveFileName(const QString &title, const QString &filte
 {
     asked.push_back({QStringLiteral("save"), MessageKind::Information, title, filter, true});
     if (fileAnswers.empty())
-        throw std::logic_error("ScriptedPrompts: unexpected save dialog: " + title.toStdString());
+        unscripted(QStringLiteral("save dialog: ") + title);
     QString answer = fileAnswers.front();
     fileAnswers.pop_front();
     return answer;
@@ -173,7 +184,7 @@ std::optional<QFont> ScriptedPrompts::chooseFont(const QFont &)
 {
     asked.push_back({QStringLiteral("font"), MessageKind::Information, {}, {}, true});
     if (fontAnswers.empty())
-        throw std::logic_error("ScriptedPrompts: unexpected font dialog");
+        unscripted(QStringLiteral("font dialog"));
     auto answer = fontAnswers.front();
     fontAnswers.pop_front();
     return answer;

@@ -85,8 +85,11 @@ void ShowErrorReport(const QString &text);
 bool guarded(const std::function<void()> &handler);
 
 // A service for tests: answers are taken from queues, every question is
-// recorded. An unanswered question fails loudly (throws), so a test never
-// blocks and never passes by accident.
+// recorded. Message boxes with OK only are answered OK. A question with
+// Cancel, an input, file or font dialog with no scripted answer ends the test
+// program at once (qFatal) with a message naming the question: an exception
+// could be caught by the code under test and turned into a second error box,
+// and the test would pass by accident.
 class ScriptedPrompts : public PromptService
 {
 public:
@@ -101,7 +104,7 @@ public:
     };
 
     std::vector<Asked> asked;
-    std::deque<MessageResult> messageAnswers;        // default when empty: Ok
+    std::deque<MessageResult> messageAnswers;        // for questions with Cancel; none left: fatal
     std::deque<std::optional<QString>> inputAnswers;
     std::deque<QString> fileAnswers;
     std::deque<std::optional<QFont>> fontAnswers;
@@ -117,9 +120,16 @@ public:
     std::optional<QFont> chooseFont(const QFont &initial) override;
     void beep() override { ++beeps; }
 
+    // Replaces the fatal end for an unscripted question (tests of this class):
+    // called with the message; the question then throws std::logic_error.
+    std::function<void(const QString &)> onUnscripted;
+
     // Texts of all message boxes shown so far, in order.
     QStringList messages() const;
     void clear() { asked.clear(); }
+
+private:
+    [[noreturn]] void unscripted(const QString &what);
 };
 
 // Installs a ScriptedPrompts for the lifetime of this object and restores the

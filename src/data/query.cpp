@@ -1,6 +1,7 @@
 #include "query.h"
 #include "connection.h"
 #include "errors.h"
+#include "datetext.h"
 #include "jetsql.h"
 
 #include <QLocale>
@@ -14,8 +15,6 @@
 namespace tessary {
 
 namespace {
-
-const QString kStoredDateFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
 
 // Maps a declared SQLite column type to the column types of the card
 // database. Unicode texts are declared NVARCHAR / LONGTEXT, 8-bit texts
@@ -59,235 +58,7 @@ bool typesCompatible(FieldType declared, FieldType actual)
     return (isText(declared) && isText(actual)) || (isInt(declared) && isInt(actual));
 }
 
-QString nullConversionError(FieldType target)
-{
-    return QStringLiteral("Could not convert variant of type (Null) into type (%1)").arg(fieldTypeName(target));
-}
-
-// A local date and time that exists even where the clocks skip it: in a
-// daylight-saving gap (some zones skip from 23:59 straight to 01:00) the time
-// moves forward by the length of the gap, so a date is never lost.
-QDateTime localDateTime(const QDate &date, const QTime &time)
-{
-    QDateTime dt(date, time);
-    if (!dt.isValid() && date.isValid() && time.isValid())
-        dt = date.startOfDay().addMSecs(QTime(0, 0).msecsTo(time));
-    return dt;
-}
-
-// The stored text of a date-time: a date without a time of day (its first
-// moment) is kept at 00:00:00 whatever the zone, so the file holds
-// calendar dates.
-QString storedDateText(const QDateTime &value)
-{
-    if (value == value.date().startOfDay())
-        return value.date().toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(" 00:00:00");
-    return value.toString(kStoredDateFormat);
-}
-
-QDateTime readStoredDate(const QString &text)
-{
-    const QDate date = QDate::fromString(text.left(10), QStringLiteral("yyyy-MM-dd"));
-    const QTime time = QTime::fromString(text.mid(11), QStringLiteral("HH:mm:ss"));
-    if (text.size() == 19 && text.at(10) == QLatin1Char(' ') && date.isValid() && time.isValid())
-        return localDateTime(date, time);
-    return {};
-}
-
 } // namespace
-
-QString fieldTypeName(FieldType type)
-{
-    switch (type) {
-    case FieldType::AutoInc: return QStringLiteral("AutoInc");
-    case FieldType::SmallInt: return QStringLiteral("SmallInt");
-    case FieldType::Integer: return QStringLiteral("Integer");
-    case FieldType::Boolean: return QStringLiteral("Boolean");
-    case FieldType::Double: return QStringLiteral("Float");
-    case FieldType::DateTime: return QStringLiteral("DateTime");
-    case FieldType::AnsiText: return QStringLiteral("String");
-    case FieldType::Text: return QStringLiteral("WideString");
-    case FieldType::Blob: return QStringLiteral("Blob");
-    }
-    return QStringLiteral("Unknown");
-}
-
-QDateTime parseDayMonthYear(const QString &text)
-{
-    static const QRegularExpression re(
-        QStringLiteral("^\\s*(\\d{1,2})/(\\d{1,2})/(\\d{1,4})(?:\\s+(\\d{1,2}):(\\d{2})(?::(\\d{2}))?)?\\s*$"));
-    const auto m = re.match(text);
-    if (!m.hasMatch())
-        return {};
-    const QDate date(m.captured(3).toInt(), m.captured(2).toInt(), m.captured(1).toInt());
-    if (!date.isValid())
-        return {};
-    QTime time(0, 0);
-    if (!m.captured(4).isEmpty()) {
-        time = QTime(m.captured(4).toInt(), m.captured(5).toInt(), m.captured(6).isEmpty() ? 0 : m.captured(6).toInt());
-        if (!time.isValid())
-            return {};
-    }
-    return localDateTime(date, time);
-}
-
-QString dateTimeText(const QDateTime &value)
-{
-    const QLocale locale = QLocale::system();
-    QString text = locale.toString(value.date(), QLocale::ShortFormat);
-    if (value != value.date().startOfDay())
-        text += QLatin1Char(' ') + locale.toString(value.time(), QLocale::LongFormat);
-    return text;
-}
-
-// ---------------------------------------------------------------------------
-// Field
-
-QString Field::name() const { return m_query->m_columns.at(m_column).name; }
-FieldType Field::type() const { return m_query->m_columns.at(m_column).type; }
-
-bool Field::isNull() const
-{
-    return value().isNull();
-}
-
-QVariant Field::value() const
-{
-    return m_query->currentValue(m_column);
-}
-
-QString Field::asString() const
-{
-    const QVariant v = value();
-    if (v.isNull())
-        throw Error(nullConversionError(FieldType::Text));
-    switch (type()) {
-    case FieldType::DateTime: return dateTimeText(v.toDateTime());
-    case FieldType::Boolean: return v.toBool() ? QStringLiteral("True") : QStringLiteral("False");
-    case FieldType::Blob: return QString::fromLatin1(v.toByteArray());
-    default: return v.toString();
-    }
-}
-
-QString Field::text() const
-{
-    try {
-        return asString();
-    } catch (const Error &) {
-        return {};
-    }
-}
-
-int Field::asInteger() const
-{
-    const QVariant v = value();
-    if (v.isNull())
-        return 0;
-    bool ok = false;
-    const qlonglong n = v.toLongLong(&ok);
-    if (!ok || n < std::numeric_limits<int>::min() || n > std::numeric_limits<int>::max())
-        throw Error(QStringLiteral("'%1' is not a valid integer value").arg(v.toString()));
-    return int(n);
-}
-
-bool Field::asBoolean() const
-{
-    const QVariant v = value();
-    return !v.isNull() && v.toBool();
-}
-
-double Field::asFloat() const
-{
-    const QVariant v = value();
-    if (v.isNull())
-        return 0;
-    bool ok = false;
-    const double d = v.toDouble(&ok);
-    if (!ok)
-        throw Error(QStringLiteral("'%1' is not a valid floating point value").arg(v.toString()));
-    return d;
-}
-
-QDateTime Field::asDateTime() const
-{
-    const QVariant v = value();
-    if (v.isNull())
-        return {};
-    return v.toDateTime();
-}
-
-QByteArray Field::asBytes() const
-{
-    const QVariant v = value();
-    if (v.isNull())
-        return {};
-    if (v.typeId() == QMetaType::QString)
-        return v.toString().toUtf8();
-    return v.toByteArray();
-}
-
-void Field::setValue(const QVariant &value)
-{
-    m_query->setBufferValue(m_column, value);
-}
-
-void Field::setString(const QString &text)
-{
-    const FieldType t = type();
-    switch (t) {
-    case FieldType::DateTime: {
-        QDateTime dt = parseDayMonthYear(text);
-        if (!dt.isValid())
-            dt = QDateTime::fromString(text, Qt::ISODate);
-        if (!dt.isValid())
-            throw Error(QStringLiteral("'%1' is not a valid date").arg(text));
-        m_query->setBufferValue(m_column, dt);
-        return;
-    }
-    case FieldType::AutoInc:
-    case FieldType::SmallInt:
-    case FieldType::Integer: {
-        bool ok = false;
-        const qlonglong n = text.trimmed().toLongLong(&ok);
-        if (!ok)
-            throw Error(QStringLiteral("'%1' is not a valid integer value").arg(text));
-        m_query->setBufferValue(m_column, n);
-        return;
-    }
-    case FieldType::Boolean: {
-        const QString t2 = text.trimmed().toLower();
-        if (t2 == QLatin1String("true") || t2 == QLatin1String("1") || t2 == QLatin1String("yes"))
-            m_query->setBufferValue(m_column, true);
-        else if (t2 == QLatin1String("false") || t2 == QLatin1String("0") || t2 == QLatin1String("no"))
-            m_query->setBufferValue(m_column, false);
-        else
-            throw Error(QStringLiteral("'%1' is not a valid boolean value").arg(text));
-        return;
-    }
-    case FieldType::Double: {
-        bool ok = false;
-        const double d = text.trimmed().toDouble(&ok);
-        if (!ok)
-            throw Error(QStringLiteral("'%1' is not a valid floating point value").arg(text));
-        m_query->setBufferValue(m_column, d);
-        return;
-    }
-    case FieldType::Blob:
-        m_query->setBufferValue(m_column, text.toUtf8());
-        return;
-    case FieldType::AnsiText:
-    case FieldType::Text:
-        m_query->setBufferValue(m_column, text);
-        return;
-    }
-}
-
-void Field::setInteger(int value) { m_query->setBufferValue(m_column, qlonglong(value)); }
-void Field::setBoolean(bool value) { m_query->setBufferValue(m_column, value); }
-void Field::setFloat(double value) { m_query->setBufferValue(m_column, value); }
-void Field::setDateTime(const QDateTime &value) { m_query->setBufferValue(m_column, value.isValid() ? QVariant(value) : QVariant()); }
-void Field::setBytes(const QByteArray &bytes) { m_query->setBufferValue(m_column, bytes.isNull() ? QByteArray("") : bytes); }
-void Field::clear() { m_query->setBufferValue(m_column, QVariant()); }
 
 // ---------------------------------------------------------------------------
 // Query
@@ -706,41 +477,6 @@ void Query::cancel()
     }
 }
 
-void Query::validate(const Column &column, const QVariant &value) const
-{
-    if (value.isNull())
-        return;
-    auto outOfRange = [&](qlonglong lo, qlonglong hi) {
-        throw Error(QStringLiteral("%1 is not a valid value for field '%2'. The allowed range is %3 to %4")
-                        .arg(value.toString(), column.name)
-                        .arg(lo)
-                        .arg(hi));
-    };
-    switch (column.type) {
-    case FieldType::SmallInt: {
-        const qlonglong n = value.toLongLong();
-        if (n < -32768 || n > 32767)
-            outOfRange(-32768, 32767);
-        break;
-    }
-    case FieldType::Integer:
-    case FieldType::AutoInc: {
-        const qlonglong n = value.toLongLong();
-        if (n < std::numeric_limits<qint32>::min() || n > std::numeric_limits<qint32>::max())
-            outOfRange(std::numeric_limits<qint32>::min(), std::numeric_limits<qint32>::max());
-        break;
-    }
-    case FieldType::Text:
-    case FieldType::AnsiText:
-        if (column.maxLength > 0 && value.toString().size() > column.maxLength)
-            throw Error(QStringLiteral("The text for field '%1' is too long (at most %2 characters)")
-                            .arg(column.name)
-                            .arg(column.maxLength));
-        break;
-    default:
-        break;
-    }
-}
 
 void Query::post()
 {
@@ -804,6 +540,7 @@ void Query::post()
         if (m_tables.size() > 1)
             if (auto k = resolveKey(rowid))
                 key = *k;
+        emit rowAboutToBeInserted(recordCount());
         m_keys.push_back(key);
         m_rows.emplace_back(std::nullopt);
         m_state = State::Browse;
@@ -857,6 +594,7 @@ void Query::deleteRow()
     if (sqlite3_changes(m_connection->handle()) == 0)
         throw Error(QStringLiteral("Row cannot be located for deletion. Some values may have been changed since it was last read"));
     const int removed = m_current;
+    emit rowAboutToBeRemoved(removed);
     m_keys.erase(m_keys.begin() + removed);
     m_rows.erase(m_rows.begin() + removed);
     emit rowRemoved(removed);
@@ -893,120 +631,6 @@ std::optional<Field> Query::findField(const QString &name)
     return Field(this, i);
 }
 
-QVariant Query::readValue(sqlite3_stmt *stmt, int index, const Column &column) const
-{
-    const int t = sqlite3_column_type(stmt, index);
-    if (t == SQLITE_NULL)
-        return {};
-    switch (column.type) {
-    case FieldType::AutoInc:
-    case FieldType::SmallInt:
-    case FieldType::Integer:
-        if (t == SQLITE_INTEGER)
-            return qlonglong(sqlite3_column_int64(stmt, index));
-        break;
-    case FieldType::Boolean:
-        return sqlite3_column_int64(stmt, index) != 0;
-    case FieldType::Double:
-        return sqlite3_column_double(stmt, index);
-    case FieldType::DateTime: {
-        const QString text = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, index)));
-        QDateTime dt = readStoredDate(text);
-        if (!dt.isValid())
-            dt = QDateTime::fromString(text, Qt::ISODate);
-        if (!dt.isValid())
-            dt = parseDayMonthYear(text);
-        return dt.isValid() ? QVariant(dt) : QVariant(text); // unreadable dates stay as their text
-    }
-    case FieldType::Blob: {
-        const void *data = sqlite3_column_blob(stmt, index);
-        const int size = sqlite3_column_bytes(stmt, index);
-        return QByteArray(static_cast<const char *>(data), size);
-    }
-    default:
-        break;
-    }
-    if (t == SQLITE_BLOB)
-        return QByteArray(static_cast<const char *>(sqlite3_column_blob(stmt, index)), sqlite3_column_bytes(stmt, index));
-    if (t == SQLITE_INTEGER)
-        return qlonglong(sqlite3_column_int64(stmt, index));
-    if (t == SQLITE_FLOAT)
-        return sqlite3_column_double(stmt, index);
-    return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, index)),
-                             sqlite3_column_bytes(stmt, index));
-}
-
-QVariant Query::storageValue(const QVariant &value, FieldType type) const
-{
-    if (value.isNull())
-        return {};
-    switch (type) {
-    case FieldType::DateTime:
-        if (value.typeId() == QMetaType::QDateTime)
-            return storedDateText(value.toDateTime());
-        if (value.typeId() == QMetaType::QDate)
-            return storedDateText(value.toDate().startOfDay());
-        if (value.typeId() == QMetaType::QString) {
-            const QDateTime dt = parseDayMonthYear(value.toString());
-            if (!dt.isValid())
-                throw Error(QStringLiteral("'%1' is not a valid date").arg(value.toString()));
-            return storedDateText(dt);
-        }
-        throw Error(QStringLiteral("Invalid value for a date field"));
-    case FieldType::Boolean:
-        return qlonglong(value.toBool() ? 1 : 0);
-    case FieldType::AutoInc:
-    case FieldType::SmallInt:
-    case FieldType::Integer: {
-        bool ok = false;
-        const qlonglong n = value.toLongLong(&ok);
-        if (!ok)
-            throw Error(QStringLiteral("'%1' is not a valid integer value").arg(value.toString()));
-        return n;
-    }
-    case FieldType::Double:
-        return value.toDouble();
-    case FieldType::Blob:
-        return value.typeId() == QMetaType::QString ? value.toString().toUtf8() : value.toByteArray();
-    case FieldType::Text:
-    case FieldType::AnsiText:
-        return value.toString();
-    }
-    return value;
-}
-
-void Query::bindValue(sqlite3_stmt *stmt, int index, const QVariant &raw, FieldType type) const
-{
-    const QVariant value = storageValue(raw, type);
-    int rc;
-    if (value.isNull()) {
-        rc = sqlite3_bind_null(stmt, index);
-    } else {
-        switch (value.typeId()) {
-        case QMetaType::LongLong:
-        case QMetaType::Int:
-        case QMetaType::Bool:
-            rc = sqlite3_bind_int64(stmt, index, value.toLongLong());
-            break;
-        case QMetaType::Double:
-            rc = sqlite3_bind_double(stmt, index, value.toDouble());
-            break;
-        case QMetaType::QByteArray: {
-            const QByteArray bytes = value.toByteArray();
-            rc = sqlite3_bind_blob64(stmt, index, bytes.constData(), sqlite3_uint64(bytes.size()), SQLITE_TRANSIENT);
-            break;
-        }
-        default: {
-            const QByteArray text = value.toString().toUtf8();
-            rc = sqlite3_bind_text64(stmt, index, text.constData(), sqlite3_uint64(text.size()), SQLITE_TRANSIENT,
-                                     SQLITE_UTF8);
-            break;
-        }
-        }
-    }
-    if (rc != SQLITE_OK)
-        fail(QString());
-}
 
 Query::Row Query::fetchRow(const Key &key)
 {

@@ -1,11 +1,14 @@
 #pragma once
 
+#include "datetext.h"
+
 #include <QDateTime>
 #include <QObject>
 #include <QStringList>
 #include <QVariant>
 #include <QVector>
 
+#include <deque>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -27,14 +30,6 @@ struct ColumnDecl
     QString name;
     FieldType type;
 };
-
-// Parses a date given as "d/mm/yyyy" (day, month, year, whatever the locale;
-// a time of day may follow). Invalid when the text names no date.
-QDateTime parseDayMonthYear(const QString &text);
-
-// Turns a stored date-time into text the way the desktop shows it: the
-// short date, with the time only when it is not midnight.
-QString dateTimeText(const QDateTime &value);
 
 // A handle on one column of a query's current row (or of the row in edit).
 class Field
@@ -144,7 +139,12 @@ signals:
     void opened();
     void closed();
     void rowsReset();
+    // Row-level changes come in pairs: the "about to" signal before the
+    // query changes its rows (views call beginInsertRows / beginRemoveRows),
+    // the other after.
+    void rowAboutToBeInserted(int row);
     void rowInserted(int row);
+    void rowAboutToBeRemoved(int row);
     void rowRemoved(int row);
     void rowChanged(int row);
     void currentRowChanged(int row);
@@ -205,8 +205,10 @@ private:
     QString m_fromClause;
 
     State m_state = State::Inactive;
-    std::vector<Key> m_keys;
-    std::vector<std::optional<Row>> m_rows;
+    // Double-ended, so removing rows from the front (deleting a whole list
+    // from its first row) costs no more than the row itself.
+    std::deque<Key> m_keys;
+    std::deque<std::optional<Row>> m_rows;
     int m_current = -1;
     int m_beforeInsert = -1;
     bool m_eof = true;

@@ -2,6 +2,7 @@
 
 // jpeglib.h needs FILE and size_t declared before it.
 #include <cstdio>
+#include <vector>
 #include <cstddef>
 #include <csetjmp>
 #include <cstdlib>
@@ -171,25 +172,57 @@ bool runReadHeader(DecompressJob *job, const unsigned char *data, unsigned long 
     jpeg_create_decompress(&job->d);
     jpeg_mem_src(&job->d, data, size);
     jpeg_read_header(&job->d, TRUE);
-    // Full size, the library's defaults, blue-green-red output.
-    job->d.out_color_space = JCS_EXT_BGR;
+    // Full size, the library's defaults, blue-green-red output. Four-colour
+    // streams (CMYK, YCCK, common from print workflows) come out as CMYK and
+    // are turned into colour here.
+    const bool fourColour = job->d.jpeg_color_space == JCS_CMYK || job->d.jpeg_color_space == JCS_YCCK;
+    job->d.out_color_space = fourColour ? JCS_CMYK : JCS_EXT_BGR;
     jpeg_calc_output_dimensions(&job->d);
     return true;
 }
 
-bool runReadPixels(DecompressJob *job, unsigned char *bits, std::ptrdiff_t stride)
+// CMYK samples to blue, green, red. Streams with an Adobe marker store the
+// inks inverted (0 = full ink), so a channel is c * k / 255; plain CMYK
+// streams store them as they are: (255 - c) * (255 - k) / 255.
+void cmykRowToBgr(const unsigned char *cmyk, unsigned char *bgr, JDIMENSION width, bool inverted)
+{
+    for (JDIMENSION x = 0; x < width; ++x, cmyk += 4, bgr += 3) {
+        unsigned c = cmyk[0], m = cmyk[1], y = cmyk[2], k = cmyk[3];
+        if (!inverted) {
+            c = 255 - c;
+            m = 255 - m;
+            y = 255 - y;
+            k = 255 - k;
+        }
+        bgr[0] = static_cast<unsigned char>((y * k + 127) / 255);
+        bgr[1] = static_cast<unsigned char>((m * k + 127) / 255);
+        bgr[2] = static_cast<unsigned char>((c * k + 127) / 255);
+    }
+}
+
+bool runReadPixels(DecompressJob *job, unsigned char *bits, std::ptrdiff_t stride, unsigned char *cmykRow)
 {
     if (setjmp(job->err.jump) != 0)
         return false;
     jpeg_start_decompress(&job->d);
-    while (job->d.output_scanline < job->d.output_height) {
-        JSAMPROW rows[16];
-        JDIMENSION count = 0;
-        while (count < 16 && job->d.output_scanline + count < job->d.output_height) {
-            rows[count] = bits + std::ptrdiff_t(job->d.output_scanline + count) * stride;
-            ++count;
+    if (cmykRow) {
+        const bool inverted = job->d.saw_Adobe_marker;
+        while (job->d.output_scanline < job->d.output_height) {
+            unsigned char *out = bits + std::ptrdiff_t(job->d.output_scanline) * stride;
+            JSAMPROW row = cmykRow;
+            jpeg_read_scanlines(&job->d, &row, 1);
+            cmykRowToBgr(cmykRow, out, job->d.output_width, inverted);
         }
-        jpeg_read_scanlines(&job->d, rows, count);
+    } else {
+        while (job->d.output_scanline < job->d.output_height) {
+            JSAMPROW rows[16];
+            JDIMENSION count = 0;
+            while (count < 16 && job->d.output_scanline + count < job->d.output_height) {
+                rows[count] = bits + std::ptrdiff_t(job->d.output_scanline + count) * stride;
+                ++count;
+            }
+            jpeg_read_scanlines(&job->d, rows, count);
+        }
     }
     jpeg_finish_decompress(&job->d);
     return true;
@@ -239,13 +272,15 @@ QImage decode(const QByteArray &bytes)
         return {};
     const qint64 width = job.d.output_width;
     const qint64 height = job.d.output_height;
-    if (width <= 0 || height <= 0 || job.d.out_color_components != 3 || width * height * 3 > kMaxDecodedBytes)
+    const int components = job.d.out_color_components;
+    if (width <= 0 || height <= 0 || (components != 3 && components != 4) || width * height * 3 > kMaxDecodedBytes)
         return {};
 
     QImage picture(int(width), int(height), QImage::Format_BGR888);
     if (picture.isNull())
         return {};
-    if (!runReadPixels(&job, picture.bits(), picture.bytesPerLine()))
+    std::vector<unsigned char> cmykRow(components == 4 ? std::size_t(width) * 4 : 0);
+    if (!runReadPixels(&job, picture.bits(), picture.bytesPerLine(), cmykRow.empty() ? nullptr : cmykRow.data()))
         return {};
     return picture;
 }

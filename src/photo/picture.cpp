@@ -1,13 +1,10 @@
 #include "photo/picture.h"
 
 #include "data/errors.h"
-#include "data/prompts.h"
-#include "photo/imagecontrol.h"
 #include "photo/jpegcodec.h"
 
 #include <QBuffer>
 #include <QFile>
-#include <QFileInfo>
 #include <QImageReader>
 
 #include <algorithm>
@@ -29,28 +26,6 @@ QImage whitePicture(int width, int height)
     QImage picture(width, height, QImage::Format_BGR888);
     picture.fill(Qt::white);
     return picture;
-}
-
-// The common end of LoadBitmapFile and LoadJpegFile: `a` is the picture read
-// from the file, null when reading failed.
-bool takeLoadedPicture(QImage a, quint16 width, quint16 height, ImageControl &control)
-{
-    if (a.isNull()) {
-        ShowCreateError();
-        return false;
-    }
-    QImage b;
-    if (width == 0 || height == 0) {
-        // The file's own size: a plain 24-bit copy. Done directly rather than
-        // through the 16-bit sizes of ScaleBitmapInto, so a BMP wider or
-        // higher than 65535 pixels keeps its size instead of wrapping.
-        BringTo24Bits(a);
-        b = a;
-    } else {
-        ScaleBitmapInto(a, b, width, height);
-    }
-    control.setPicture(b);
-    return true;
 }
 
 // Qt's BMP reader takes a file whose pixel rows stop early and fills in the
@@ -88,8 +63,15 @@ bool bitmapDataComplete(const QByteArray &file)
     if (width <= 0 || height <= 0 || bits <= 0)
         return false;
     const bool packed = compression == 0 || compression == 3 || compression == 6; // RGB, BITFIELDS, ALPHABITFIELDS
-    const qint64 needed = packed ? (width * bits + 31) / 32 * 4 * height : imageSize;
-    return offset + needed <= file.size();
+    if (offset > file.size())
+        return false;
+    const qint64 available = file.size() - offset;
+    if (!packed)
+        return imageSize <= available;
+    // Width and bits are below 2^32 and 2^16, so a row's size fits 64 bits;
+    // the product with the height may not, so it is compared by division.
+    const qint64 rowBytes = (width * bits + 31) / 32 * 4;
+    return rowBytes <= available / height;
 }
 
 } // namespace
@@ -141,30 +123,7 @@ QString PictureFileFilter()
                           "Bitmap (*.bmp)|*.bmp|All Files (*.*)|*.*");
 }
 
-bool LoadPictureFile(QWidget *owner, ImageControl &control, quint16 width, quint16 height)
-{
-    Q_UNUSED(owner); // the prompt service places its dialogs itself
-    const QString fileName = prompts().openFileName(QString(), PictureFileFilter(), QString());
-    if (fileName.isEmpty())
-        return false;
-
-    // The extension runs from the last dot of the name part, dot included.
-    const QString name = QFileInfo(fileName).fileName();
-    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    const QString extension = dot < 0 ? QString() : name.mid(dot).toUpper();
-
-    bool loaded = false;
-    if (extension == QLatin1String(".BMP"))
-        loaded = LoadBitmapFile(width, height, control, fileName);
-    else if (extension == QLatin1String(".JPG") || extension == QLatin1String(".JPEG"))
-        loaded = LoadJpegFile(width, height, control, fileName);
-    else
-        ShowErrorBox(QStringLiteral("Unknown file extension."));
-    ShowPictureSize(control);
-    return loaded;
-}
-
-bool LoadBitmapFile(quint16 width, quint16 height, ImageControl &control, const QString &fileName)
+QImage ReadBitmapFile(const QString &fileName)
 {
     // Read as BMP whatever the content looks like: the type was chosen by the
     // extension, and a file that is not a BMP is a failure, not a guess.
@@ -183,10 +142,10 @@ bool LoadBitmapFile(quint16 width, quint16 height, ImageControl &control, const 
                 a = QImage();
         }
     }
-    return takeLoadedPicture(std::move(a), width, height, control);
+    return a;
 }
 
-bool LoadJpegFile(quint16 width, quint16 height, ImageControl &control, const QString &fileName)
+QImage ReadJpegFile(const QString &fileName)
 {
     QImage a;
     QFile file(fileName);
@@ -196,19 +155,33 @@ bool LoadJpegFile(quint16 width, quint16 height, ImageControl &control, const QS
         if (file.size() <= jpeg::kMaxDecodedBytes)
             a = jpeg::decode(file.readAll());
     }
-    return takeLoadedPicture(std::move(a), width, height, control);
+    return a;
 }
 
-void ShowPictureSize(ImageControl &control)
+QImage PictureAtSize(QImage picture, quint16 width, quint16 height)
 {
-    const QImage &picture = control.picture();
-    control.setHint(QStringLiteral("%1 x %2").arg(picture.width()).arg(picture.height()));
-    control.setShowHint(true);
+    if (picture.isNull())
+        return picture;
+    if (width == 0 || height == 0) {
+        // The file's own size: a plain 24-bit copy. Done directly rather than
+        // through the 16-bit sizes of ScaleBitmapInto, so a BMP wider or
+        // higher than 65535 pixels keeps its size instead of wrapping.
+        BringTo24Bits(picture);
+        return picture;
+    }
+    QImage b;
+    ScaleBitmapInto(picture, b, width, height);
+    return b;
 }
 
-void ClearPhoto(ImageControl &control)
+QImage ClearedPicture()
 {
-    control.setPicture(whitePicture(100, 100));
+    return whitePicture(100, 100);
+}
+
+QString PictureSizeText(const QImage &picture)
+{
+    return QStringLiteral("%1 x %2").arg(picture.width()).arg(picture.height());
 }
 
 void ScaleBitmapInto(QImage &source, QImage &target, quint16 width, quint16 height)

@@ -4,11 +4,7 @@
 #include <QImage>
 #include <QString>
 
-class QWidget;
-
 namespace tessary {
-
-class ImageControl;
 
 // Pictures are 24-bit: three bytes per pixel in the order blue, green, red,
 // row 0 at the top (QImage::Format_BGR888). An empty picture is a null QImage.
@@ -43,26 +39,22 @@ QImage LoadPictureFromBlob(const QByteArray &blob);
 // "Description|patterns|..." form.
 QString PictureFileFilter();
 
-// Asks for an image file and loads it into `control` (a width or height of 0
-// keeps the file's own size). The type is decided by the extension alone:
-// ".bmp", ".jpg", ".jpeg" in any letter case; anything else shows
-// "Unknown file extension.". The control's tooltip is refreshed with the
-// picture's size whenever a file was chosen. True if a file was loaded;
-// cancelling changes nothing.
-bool LoadPictureFile(QWidget *owner, ImageControl &control, quint16 width, quint16 height);
+// Reads a Windows BMP file (any bit depth Qt reads: palette, 16, 24 and
+// 32-bit, RLE, top-down) or a JPEG file. A null picture when the file cannot
+// be read, is damaged, or is not of that type.
+QImage ReadBitmapFile(const QString &fileName);
+QImage ReadJpegFile(const QString &fileName);
 
-// Load a Windows BMP file (any bit depth Qt reads: palette, 16, 24 and 32-bit,
-// RLE, top-down) or a JPEG file into `control`. On failure
-// "Unable to create the new object." is shown, the control keeps its picture
-// and the answer is false.
-bool LoadBitmapFile(quint16 width, quint16 height, ImageControl &control, const QString &fileName);
-bool LoadJpegFile(quint16 width, quint16 height, ImageControl &control, const QString &fileName);
+// The picture a loader hands on: `picture` at 24 bits, at its own size when
+// width or height is 0 (no 16-bit wrap for huge files), else resampled to
+// width x height.
+QImage PictureAtSize(QImage picture, quint16 width, quint16 height);
 
-// Sets the control's tooltip to "<width> x <height>" and turns the tooltip on.
-void ShowPictureSize(ImageControl &control);
+// The white picture "Clear" puts into a photo frame: 100 x 100.
+QImage ClearedPicture();
 
-// Makes the control's picture a white 100 x 100 picture.
-void ClearPhoto(ImageControl &control);
+// "<width> x <height>", the tooltip of a picture frame.
+QString PictureSizeText(const QImage &picture);
 
 // --- Resampling --------------------------------------------------------------
 

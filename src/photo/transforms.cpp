@@ -1,24 +1,21 @@
 #include "photo/transforms.h"
 
-#include "photo/imagecontrol.h"
+#include "data/progresssink.h"
 #include "photo/picture.h"
-#include "photo/progress.h"
 
 #include <cstring>
 
 namespace tessary {
 
-void RotatePicture(QWidget *owner, QImage &picture)
+void RotatePicture(QImage &picture, ProgressSink &progress)
 {
-    std::unique_ptr<TPg> progress = TPg::Create(owner);
     QImage source = To24Bits(picture);
     const int w = source.width();
     const int h = source.height();
 
     // One step per source row; a picture without rows gives maximum -1,
     // refused by the gauge before anything is changed.
-    progress->SetRange(h - 1);
-    progress->show();
+    progress.SetRange(h - 1);
 
     QImage turned(h, w, QImage::Format_BGR888);
     const uchar *sourceBits = source.constBits();
@@ -33,16 +30,9 @@ void RotatePicture(QWidget *owner, QImage &picture)
         uchar *to = turnedBits + qsizetype(y) * 3;
         for (int j = 0; j < w; ++j, from -= 3, to += turnedStride)
             std::memcpy(to, from, 3);
-        progress->StepIt();
+        progress.StepIt();
     }
     picture = std::move(turned);
-}
-
-void RotatePicture(QWidget *owner, ImageControl &control)
-{
-    QImage picture = control.picture();
-    RotatePicture(owner, picture);
-    control.setPicture(std::move(picture));
 }
 
 void ScalePicture(QImage &picture, quint16 width, quint16 height)

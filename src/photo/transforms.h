@@ -5,20 +5,16 @@
 
 #include <optional>
 
-class QWidget;
-
 namespace tessary {
 
-class ImageControl;
+class ProgressSink;
 
 // Turns the picture a quarter turn anticlockwise: source pixel (x, y) goes to
 // (y, W - 1 - x). Pixels are moved, never interpolated, so four turns give
-// back the identical picture. A progress window owned by `owner` (may be
-// null) advances once per source row. A picture without rows is refused with
-// the progress window's range error (tessary::Error) and left unchanged.
-void RotatePicture(QWidget *owner, QImage &picture);
-// The same on the picture an image control shows.
-void RotatePicture(QWidget *owner, ImageControl &control);
+// back the identical picture. `progress` gets the range (rows - 1) and one
+// step per source row. A picture without rows is refused with the progress
+// range error (tessary::Error) and left unchanged.
+void RotatePicture(QImage &picture, ProgressSink &progress);
 
 // Scales the picture in place to width x height (aspect ratio not kept).
 void ScalePicture(QImage &picture, quint16 width, quint16 height);

@@ -3,7 +3,8 @@
 // the tooltip rules, and clearing a photo.
 
 #include "data/prompts.h"
-#include "photo/imagecontrol.h"
+#include "photoui/imagecontrol.h"
+#include "photoui/picturecontrol.h"
 #include "photo/picture.h"
 #include "testpictures.h"
 

@@ -1,9 +1,10 @@
 // Rotation, in-place scaling and the size rule of the batch photo resize.
 
 #include "data/errors.h"
-#include "photo/imagecontrol.h"
+#include "photoui/imagecontrol.h"
+#include "photoui/picturecontrol.h"
 #include "photo/picture.h"
-#include "photo/progress.h"
+#include "photoui/progress.h"
 #include "photo/transforms.h"
 #include "testpictures.h"
 

@@ -1,0 +1,168 @@
+// How the query's values pass between Qt and the database file: reading a
+// stored value as its column type, checking a value against its column, and
+// binding a value for storage.
+#include "query.h"
+#include "connection.h"
+#include "errors.h"
+#include "datetext.h"
+#include "jetsql.h"
+#include <QLocale>
+#include <QSet>
+#include <QRegularExpression>
+#include <sqlite3.h>
+#include <limits>
+
+namespace tessary {
+
+void Query::validate(const Column &column, const QVariant &value) const
+{
+    if (value.isNull())
+        return;
+    auto outOfRange = [&](qlonglong lo, qlonglong hi) {
+        throw Error(QStringLiteral("%1 is not a valid value for field '%2'. The allowed range is %3 to %4")
+                        .arg(value.toString(), column.name)
+                        .arg(lo)
+                        .arg(hi));
+    };
+    switch (column.type) {
+    case FieldType::SmallInt: {
+        const qlonglong n = value.toLongLong();
+        if (n < -32768 || n > 32767)
+            outOfRange(-32768, 32767);
+        break;
+    }
+    case FieldType::Integer:
+    case FieldType::AutoInc: {
+        const qlonglong n = value.toLongLong();
+        if (n < std::numeric_limits<qint32>::min() || n > std::numeric_limits<qint32>::max())
+            outOfRange(std::numeric_limits<qint32>::min(), std::numeric_limits<qint32>::max());
+        break;
+    }
+    case FieldType::Text:
+    case FieldType::AnsiText:
+        if (column.maxLength > 0 && value.toString().size() > column.maxLength)
+            throw Error(QStringLiteral("The text for field '%1' is too long (at most %2 characters)")
+                            .arg(column.name)
+                            .arg(column.maxLength));
+        break;
+    default:
+        break;
+    }
+}
+
+QVariant Query::readValue(sqlite3_stmt *stmt, int index, const Column &column) const
+{
+    const int t = sqlite3_column_type(stmt, index);
+    if (t == SQLITE_NULL)
+        return {};
+    switch (column.type) {
+    case FieldType::AutoInc:
+    case FieldType::SmallInt:
+    case FieldType::Integer:
+        if (t == SQLITE_INTEGER)
+            return qlonglong(sqlite3_column_int64(stmt, index));
+        break;
+    case FieldType::Boolean:
+        return sqlite3_column_int64(stmt, index) != 0;
+    case FieldType::Double:
+        return sqlite3_column_double(stmt, index);
+    case FieldType::DateTime: {
+        const QString text = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, index)));
+        QDateTime dt = readStoredDate(text);
+        if (!dt.isValid())
+            dt = QDateTime::fromString(text, Qt::ISODate);
+        if (!dt.isValid())
+            dt = parseDayMonthYear(text);
+        return dt.isValid() ? QVariant(dt) : QVariant(text); // unreadable dates stay as their text
+    }
+    case FieldType::Blob: {
+        const void *data = sqlite3_column_blob(stmt, index);
+        const int size = sqlite3_column_bytes(stmt, index);
+        return QByteArray(static_cast<const char *>(data), size);
+    }
+    default:
+        break;
+    }
+    if (t == SQLITE_BLOB)
+        return QByteArray(static_cast<const char *>(sqlite3_column_blob(stmt, index)), sqlite3_column_bytes(stmt, index));
+    if (t == SQLITE_INTEGER)
+        return qlonglong(sqlite3_column_int64(stmt, index));
+    if (t == SQLITE_FLOAT)
+        return sqlite3_column_double(stmt, index);
+    return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, index)),
+                             sqlite3_column_bytes(stmt, index));
+}
+
+QVariant Query::storageValue(const QVariant &value, FieldType type) const
+{
+    if (value.isNull())
+        return {};
+    switch (type) {
+    case FieldType::DateTime:
+        if (value.typeId() == QMetaType::QDateTime)
+            return storedDateText(value.toDateTime());
+        if (value.typeId() == QMetaType::QDate)
+            return storedDateText(value.toDate().startOfDay());
+        if (value.typeId() == QMetaType::QString) {
+            const QDateTime dt = parseDayMonthYear(value.toString());
+            if (!dt.isValid())
+                throw Error(QStringLiteral("'%1' is not a valid date").arg(value.toString()));
+            return storedDateText(dt);
+        }
+        throw Error(QStringLiteral("Invalid value for a date field"));
+    case FieldType::Boolean:
+        return qlonglong(value.toBool() ? 1 : 0);
+    case FieldType::AutoInc:
+    case FieldType::SmallInt:
+    case FieldType::Integer: {
+        bool ok = false;
+        const qlonglong n = value.toLongLong(&ok);
+        if (!ok)
+            throw Error(QStringLiteral("'%1' is not a valid integer value").arg(value.toString()));
+        return n;
+    }
+    case FieldType::Double:
+        return value.toDouble();
+    case FieldType::Blob:
+        return value.typeId() == QMetaType::QString ? value.toString().toUtf8() : value.toByteArray();
+    case FieldType::Text:
+    case FieldType::AnsiText:
+        return value.toString();
+    }
+    return value;
+}
+
+void Query::bindValue(sqlite3_stmt *stmt, int index, const QVariant &raw, FieldType type) const
+{
+    const QVariant value = storageValue(raw, type);
+    int rc;
+    if (value.isNull()) {
+        rc = sqlite3_bind_null(stmt, index);
+    } else {
+        switch (value.typeId()) {
+        case QMetaType::LongLong:
+        case QMetaType::Int:
+        case QMetaType::Bool:
+            rc = sqlite3_bind_int64(stmt, index, value.toLongLong());
+            break;
+        case QMetaType::Double:
+            rc = sqlite3_bind_double(stmt, index, value.toDouble());
+            break;
+        case QMetaType::QByteArray: {
+            const QByteArray bytes = value.toByteArray();
+            rc = sqlite3_bind_blob64(stmt, index, bytes.constData(), sqlite3_uint64(bytes.size()), SQLITE_TRANSIENT);
+            break;
+        }
+        default: {
+            const QByteArray text = value.toString().toUtf8();
+            rc = sqlite3_bind_text64(stmt, index, text.constData(), sqlite3_uint64(text.size()), SQLITE_TRANSIENT,
+                                     SQLITE_UTF8);
+            break;
+        }
+        }
+    }
+    if (rc != SQLITE_OK)
+        fail(QString());
+}
+
+} // namespace tessary

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+namespace tessary {
+
+class Query;
+
+// The rules for groups, on the group query (`QGroup`) and the member list
+// query (`QStaff`) of the data module. No widgets: the main window and the
+// spreadsheet import both use them.
+class GroupStore
+{
+public:
+    // Group ids are 16-bit; a group's id is its own row key.
+    static constexpr int kLargestGroupId = 32767;
+    static constexpr int kUngroupedId = 0;
+
+    explicit GroupStore(Query &groups) : m_groups(groups) {}
+
+    // The id of the first group named exactly `name`; nullopt when none.
+    std::optional<int> idOf(const QString &name);
+
+    // Appends a group named `name` and gives it the id of its own row key
+    // (`gid` := `seq`); the new group is the query's current row and the
+    // answer is its id. A key above 32767, or a failure of the second store,
+    // removes the new row again so no half-made group stays behind with the
+    // id of the DEFAULT group, and throws tessary::Error.
+    int create(const QString &name);
+
+    // Removes the group named `name` (its first row). Members of `members`
+    // (the listed members) that belong to it move to group 0 first. False
+    // when no group has that name. The DEFAULT group is the caller's to
+    // refuse. Runs in one transaction.
+    bool remove(const QString &name, Query &members);
+
+private:
+    Query &m_groups;
+};
+
+} // namespace tessary

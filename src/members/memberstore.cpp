@@ -1,0 +1,153 @@
+#include "members/memberstore.h"
+
+#include "data/connection.h"
+#include "data/datasrc.h"
+#include "data/errors.h"
+#include "data/progresssink.h"
+#include "data/query.h"
+#include "data/scopeexit.h"
+#include "photo/picture.h"
+#include "photo/transforms.h"
+
+namespace tessary {
+
+QString dayMonthYearText(const QDate &date)
+{
+    return QStringLiteral("%1/%2/%3")
+        .arg(date.day())
+        .arg(date.month(), 2, 10, QLatin1Char('0'))
+        .arg(date.year(), 4, 10, QLatin1Char('0'));
+}
+
+std::optional<int> MemberStore::groupOfMember(const QString &name)
+{
+    Query &all = m_data.QAllStaff;
+    if (!all.isOpen())
+        all.open();
+    std::optional<int> group;
+    if (all.recordCount() > 0 && all.locate(QStringLiteral("name"), name))
+        group = all.fieldByName(QStringLiteral("gid")).asInteger();
+    all.close();
+    return group;
+}
+
+bool MemberStore::store(const MemberDetails &details, int groupId)
+{
+    Query &staff = m_data.QStaff;
+    const bool found = staff.recordCount() > 0 && staff.locate(QStringLiteral("name"), details.name);
+    try {
+        if (found)
+            staff.edit();
+        else
+            staff.append();
+        staff.fieldByName(QStringLiteral("gid")).setInteger(groupId);
+        staff.fieldByName(QStringLiteral("cardno")).setInteger(0);
+        staff.fieldByName(QStringLiteral("name")).setString(details.name);
+        staff.fieldByName(QStringLiteral("cname")).setString(details.cname);
+        staff.fieldByName(QStringLiteral("staffno")).setString(QString::fromLocal8Bit(details.staffno.toLocal8Bit()));
+        staff.fieldByName(QStringLiteral("post")).setString(details.post);
+        staff.fieldByName(QStringLiteral("remark")).setString(details.remark);
+        staff.fieldByName(QStringLiteral("datejoin")).setString(dayMonthYearText(details.joined));
+        staff.fieldByName(QStringLiteral("expiry")).setString(dayMonthYearText(details.expiry));
+        staff.fieldByName(QStringLiteral("photo")).setBytes(details.photo);
+        staff.post();
+    } catch (...) {
+        staff.cancel();
+        throw;
+    }
+    return found;
+}
+
+bool MemberStore::deleteCurrent()
+{
+    Query &staff = m_data.QStaff;
+    if (!staff.isOpen() || staff.recordCount() == 0)
+        return false;
+    staff.deleteRow();
+    return true;
+}
+
+int MemberStore::deleteAll(ProgressSink &progress)
+{
+    Query &staff = m_data.QStaff;
+    Transaction transaction(*staff.connection());
+    int deleted = 0;
+    try {
+        staff.first();
+        while (staff.recordCount() > 0) {
+            staff.deleteRow();
+            ++deleted;
+            progress.StepIt();
+        }
+    } catch (...) {
+        transaction.commit();
+        throw;
+    }
+    transaction.commit();
+    return deleted;
+}
+
+bool MemberStore::moveCurrent(int groupId)
+{
+    Query &staff = m_data.QStaff;
+    if (!staff.isOpen() || staff.recordCount() == 0)
+        return false;
+    try {
+        staff.edit();
+        staff.fieldByName(QStringLiteral("gid")).setInteger(groupId);
+        staff.post();
+    } catch (const Error &) {
+        if (staff.isOpen())
+            staff.cancel();
+        return false;
+    }
+    return true;
+}
+
+ResizeOutcome ResizeAllPhotos(Query &staffList, Query &allStaff, ProgressSink &progress)
+{
+    staffList.close();
+    // Runs whatever way the walk ends: the all-members query is closed
+    // (abandoning a record whose save failed) and the member list is reopened
+    // at its first record.
+    OnExit cleanUp([&] {
+        if (allStaff.isOpen()) {
+            allStaff.cancel();
+            allStaff.close();
+        }
+        staffList.open();
+    });
+
+    allStaff.setSql(allMembersSql());
+    allStaff.open();
+    progress.SetRange(allStaff.recordCount());
+    allStaff.first();
+    progress.Show();
+
+    Transaction transaction(*allStaff.connection());
+    Field photo = allStaff.fieldByName(QStringLiteral("photo"));
+    while (!allStaff.eof()) {
+        // Decoding and the size rule; nullopt means the photo is small
+        // enough and is neither changed nor re-encoded.
+        std::optional<QImage> resized = ResizedForStorage(LoadPictureFromBlob(photo.asBytes()));
+        if (resized) {
+            allStaff.edit();
+            try {
+                photo.setBytes(SavePictureToBlob(*resized));
+                allStaff.post();
+            } catch (const Error &) {
+                allStaff.cancel();
+                transaction.commit();
+                progress.Hide();
+                return ResizeOutcome::Failed;
+            }
+        }
+        progress.StepIt();
+        allStaff.next();
+    }
+    transaction.commit();
+    progress.Hide();
+    return ResizeOutcome::Completed;
+}
+
+} // namespace tessary

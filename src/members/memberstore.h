@@ -1,0 +1,82 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDate>
+#include <QString>
+
+#include <optional>
+
+namespace tessary {
+
+class ProgressSink;
+class Query;
+class Tdsrc;
+
+// What the detail pane hands over when a member is saved.
+struct MemberDetails
+{
+    QString name;
+    QString cname;
+    QString staffno; // 8-bit text in the system code page
+    QString post;
+    QString remark;
+    QDate joined;
+    QDate expiry;
+    QByteArray photo; // the stored picture (a JPEG stream, or empty)
+};
+
+// Dates are written as "d/mm/yyyy": day without a leading zero, two-digit
+// month, four-digit year.
+QString dayMonthYearText(const QDate &date);
+
+// The rules for members on the data module's queries: the listed members
+// (`QStaff`) and all members (`QAllStaff`). No widgets.
+class MemberStore
+{
+public:
+    explicit MemberStore(Tdsrc &data) : m_data(data) {}
+
+    // The group of the first member named exactly `name` among all members
+    // (`QAllStaff` is opened for the look-up and closed again); nullopt when
+    // no member has that name.
+    std::optional<int> groupOfMember(const QString &name);
+
+    // Stores the member into the listed group `groupId` (`QStaff` must list
+    // it): the first listed member named like it is overwritten, otherwise a
+    // new member is appended. The card number becomes 0. On failure the edit
+    // is cancelled and the error passes on. Answers true when a member was
+    // overwritten.
+    bool store(const MemberDetails &details, int groupId);
+
+    // Deletes the current listed member; false when the list is empty.
+    bool deleteCurrent();
+
+    // Deletes every listed member, from the first row, in one transaction,
+    // with one progress step per row. When a deletion fails, the deletions
+    // before it are committed and the error passes on. Answers the number of
+    // members deleted.
+    int deleteAll(ProgressSink &progress);
+
+    // Moves the current listed member to the group `groupId`. False (and the
+    // edit cancelled) when it cannot be stored or the list is empty.
+    bool moveCurrent(int groupId);
+
+private:
+    Tdsrc &m_data;
+};
+
+// The outcome of the batch resize of stored photos.
+enum class ResizeOutcome { Completed, Failed };
+
+// Shrinks every stored photo larger than 480 x 640 to exactly that size.
+// `staffList` (the member list) is closed during the walk and reopened at its
+// first record afterwards, whatever happens; `allStaff` is opened on every
+// member and closed again. The walk runs in one transaction; when a photo
+// cannot be encoded or its record stored, the walk stops there, what was
+// written before stays, and the answer is Failed. The progress gets the
+// number of members as its range, is shown at the start and hidden before
+// the answer, and steps once per member, resized or not. Other errors pass
+// on after the clean-up.
+ResizeOutcome ResizeAllPhotos(Query &staffList, Query &allStaff, ProgressSink &progress);
+
+} // namespace tessary

@@ -1,0 +1,272 @@
+// The member and group rules and the transactions they run in, on a real
+// card database, without a window.
+#include "../data/carddb.h"
+
+#include "data/connection.h"
+#include "data/progresssink.h"
+#include "members/groupstore.h"
+#include "members/memberstore.h"
+#include "photo/picture.h"
+
+#include <QtTest>
+
+#include <sqlite3.h>
+
+using namespace tessary;
+using tessary::testing::CardDb;
+
+namespace {
+
+// Counts rows through a connection of its own, so it sees only what has been
+// committed to the file.
+int committedCount(const QString &path, const QString &sql)
+{
+    sqlite3 *db = nullptr;
+    sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_stmt *stmt = nullptr;
+    int n = -1;
+    if (sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &stmt, nullptr) == SQLITE_OK && sqlite3_step(stmt) == SQLITE_ROW)
+        n = sqlite3_column_int(stmt, 0);
+    sqlite3_finalize(stmt);
+    sqlite3_close(db);
+    return n;
+}
+
+void listGroup(Tdsrc &data, int gid)
+{
+    data.QStaff.setSql(memberListSql(gid, QStringLiteral("name")));
+    data.QStaff.open();
+}
+
+QByteArray jpeg(int width, int height)
+{
+    QImage picture(width, height, QImage::Format_BGR888);
+    picture.fill(QColor(30, 120, 200));
+    return SavePictureToBlob(picture);
+}
+
+} // namespace
+
+class TestStores : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void transactionCommitsRollsBackAndJoins();
+    void newGroupTakesItsRowKeyUpToTheLimit();
+    void removingAGroupMovesItsListedMembersToGroupZero();
+    void savingFindsTheMemberByExactNameAmongAll();
+    void deleteAllCommitsTheRowsBeforeAFailure();
+    void moveAndDeleteOne();
+    void resizeAllStopsAtAFailedStoreKeepingEarlierRows();
+};
+
+void TestStores::transactionCommitsRollsBackAndJoins()
+{
+    CardDb db;
+    Tdsrc &data = *db.ds;
+    data.QAllStaff.open();
+    const QString count = QStringLiteral("select count(*) from stafftbl");
+    {
+        Transaction outer(data.src);
+        QVERIFY(outer.owner());
+        db.addMember(QStringLiteral("A"), 0);
+        {
+            Transaction inner(data.src);
+            QVERIFY(!inner.owner());
+            db.addMember(QStringLiteral("B"), 0);
+            inner.commit(); // joins: nothing is written yet
+        }
+        QCOMPARE(committedCount(db.path(), count), 0);
+        outer.commit();
+    }
+    QCOMPARE(committedCount(db.path(), count), 2);
+
+    // Leaving the scope without a commit rolls back, and the open query is
+    // read again so it matches the file.
+    {
+        Transaction t(data.src);
+        db.addMember(QStringLiteral("C"), 0);
+        QCOMPARE(data.QAllStaff.recordCount(), 3);
+    }
+    QVERIFY(!data.src.inTransaction());
+    QCOMPARE(committedCount(db.path(), count), 2);
+    QCOMPARE(data.QAllStaff.recordCount(), 2);
+}
+
+void TestStores::newGroupTakesItsRowKeyUpToTheLimit()
+{
+    CardDb db;
+    Tdsrc &data = *db.ds;
+    data.QGroup.open();
+    GroupStore groups(data.QGroup);
+    const int id = groups.create(QStringLiteral("Office"));
+    QCOMPARE(data.QGroup.fieldByName(QStringLiteral("seq")).asInteger(), id);
+    QCOMPARE(data.QGroup.fieldByName(QStringLiteral("gid")).asInteger(), id);
+    QCOMPARE(groups.idOf(QStringLiteral("Office")), std::optional<int>(id));
+    QCOMPARE(groups.idOf(QStringLiteral("office")), std::nullopt); // exact names only
+
+    // The last key that fits is used; the next one is refused and its row goes.
+    data.src.exec(QStringLiteral("insert into grptbl (seq, gid, gdesc) values (32766, 0, 'filler')"));
+    data.QGroup.refresh();
+    QCOMPARE(groups.create(QStringLiteral("Last")), 32767);
+    QVERIFY_THROWS_EXCEPTION(Error, groups.create(QStringLiteral("Too many")));
+    QCOMPARE(groups.idOf(QStringLiteral("Too many")), std::nullopt);
+    QCOMPARE(committedCount(db.path(), QStringLiteral("select count(*) from grptbl where gdesc = 'Too many'")), 0);
+    QCOMPARE(committedCount(db.path(), QStringLiteral("select count(*) from grptbl where gid = 0")), 2); // DEFAULT, filler
+}
+
+void TestStores::removingAGroupMovesItsListedMembersToGroupZero()
+{
+    CardDb db;
+    Tdsrc &data = *db.ds;
+    db.addGroup(QStringLiteral("Sales"), 5);
+    db.addMember(QStringLiteral("Ann"), 5);
+    db.addMember(QStringLiteral("Bob"), 5);
+    db.addMember(QStringLiteral("Cy"), 7);
+    listGroup(data, 5);
+    GroupStore groups(data.QGroup);
+    QVERIFY(!groups.remove(QStringLiteral("Nobody"), data.QStaff));
+    QVERIFY(groups.remove(QStringLiteral("Sales"), data.QStaff));
+    QCOMPARE(groups.idOf(QStringLiteral("Sales")), std::nullopt);
+    QCOMPARE(committedCount(db.path(), QStringLiteral("select count(*) from stafftbl where gid = 0")), 2);
+    QCOMPARE(committedCount(db.path(), QStringLiteral("select count(*) from stafftbl where gid = 7")), 1);
+}
+
+void TestStores::savingFindsTheMemberByExactNameAmongAll()
+{
+    CardDb db;
+    Tdsrc &data = *db.ds;
+    db.addGroup(QStringLiteral("Sales"), 5);
+    db.addMember(QStringLiteral("Ann"), 5);
+    data.src.exec(QStringLiteral("update stafftbl set cardno = 77"));
+    MemberStore store(data);
+    QCOMPARE(store.groupOfMember(QStringLiteral("Ann")), std::optional<int>(5));
+    QCOMPARE(store.groupOfMember(QStringLiteral("ann")), std::nullopt);
+    QVERIFY(!data.QAllStaff.isOpen());
+
+    MemberDetails ann;
+    ann.name = QStringLiteral("Ann");
+    ann.cname = QStringLiteral("安");
+    ann.joined = QDate(2024, 3, 5);
+    ann.expiry = QDate(2030, 12, 1);
+    ann.photo = jpeg(120, 160);
+    listGroup(data, 5);
+    QVERIFY(store.store(ann, 5)); // overwritten, in its own group
+    QCOMPARE(committedCount(db.path(), QStringLiteral("select count(*) from stafftbl")), 1);
+    QCOMPARE(committedCount(db.path(), QStringLiteral("select cardno from stafftbl where name = 'Ann'")), 0);
+    QCOMPARE(data.QStaff.fieldByName(QStringLiteral("cname")).asString(), QStringLiteral("安"));
+    QCOMPARE(data.QStaff.fieldByName(QStringLiteral("expiry")).asDateTime().date(), QDate(2030, 12, 1));
+
+    MemberDetails zed = ann;
+    zed.name = QStringLiteral("Zed");
+    listGroup(data, 0);
+    QVERIFY(!store.store(zed, 0)); // appended to the listed group
+    QCOMPARE(data.QStaff.recordCount(), 1);
+    QCOMPARE(committedCount(db.path(), QStringLiteral("select gid from stafftbl where name = 'Zed'")), 0);
+
+    // A refused store is cancelled and passes its error on.
+    data.src.exec(QStringLiteral("create trigger no before insert on stafftbl begin select raise(abort, 'no'); end"));
+    zed.name = QStringLiteral("Yan");
+    QVERIFY_THROWS_EXCEPTION(Error, store.store(zed, 0));
+    QCOMPARE(data.QStaff.state(), Query::State::Browse);
+    QCOMPARE(dayMonthYearText(QDate(2009, 3, 5)), QStringLiteral("5/03/2009"));
+}
+
+void TestStores::deleteAllCommitsTheRowsBeforeAFailure()
+{
+    CardDb db;
+    Tdsrc &data = *db.ds;
+    for (const char *name : {"A", "B", "C", "D"})
+        db.addMember(QString::fromLatin1(name), 3);
+    db.addMember(QStringLiteral("Other"), 4);
+    // The third deletion fails.
+    data.src.exec(QStringLiteral("create trigger keep before delete on stafftbl when old.name = 'C' "
+                                 "begin select raise(abort, 'C is kept'); end"));
+    listGroup(data, 3);
+    CountingProgress progress;
+    progress.SetRange(4);
+    try {
+        MemberStore(data).deleteAll(progress);
+        QFAIL("the failing deletion was not reported");
+    } catch (const Error &error) {
+        QVERIFY(error.message().contains(QStringLiteral("C is kept")));
+    }
+    QVERIFY(!data.src.inTransaction());
+    QCOMPARE(progress.steps(), 2);
+    // A and B are gone for good; C, D and the other group's member stay.
+    QCOMPARE(committedCount(db.path(), QStringLiteral("select count(*) from stafftbl where gid = 3")), 2);
+    QCOMPARE(committedCount(db.path(), QStringLiteral("select count(*) from stafftbl")), 3);
+    QCOMPARE(CardDb::names(data.QStaff), (QStringList{QStringLiteral("C"), QStringLiteral("D")}));
+
+    data.src.exec(QStringLiteral("drop trigger keep"));
+    CountingProgress again;
+    again.SetRange(2);
+    QCOMPARE(MemberStore(data).deleteAll(again), 2);
+    QCOMPARE(again.position(), 2);
+    QCOMPARE(committedCount(db.path(), QStringLiteral("select count(*) from stafftbl")), 1);
+}
+
+void TestStores::moveAndDeleteOne()
+{
+    CardDb db;
+    Tdsrc &data = *db.ds;
+    db.addMember(QStringLiteral("A"), 3);
+    db.addMember(QStringLiteral("B"), 3);
+    listGroup(data, 3);
+    MemberStore store(data);
+    data.QStaff.first();
+    QVERIFY(store.moveCurrent(9));
+    QCOMPARE(committedCount(db.path(), QStringLiteral("select count(*) from stafftbl where gid = 9 and name = 'A'")), 1);
+    data.QStaff.last();
+    QVERIFY(store.deleteCurrent());
+    QCOMPARE(committedCount(db.path(), QStringLiteral("select count(*) from stafftbl where name = 'B'")), 0);
+    // A move the database refuses leaves the member where it was.
+    data.src.exec(QStringLiteral("create trigger stay before update on stafftbl begin select raise(abort, 'no'); end"));
+    data.QStaff.first();
+    QVERIFY(!store.moveCurrent(1));
+    QCOMPARE(data.QStaff.state(), Query::State::Browse);
+}
+
+void TestStores::resizeAllStopsAtAFailedStoreKeepingEarlierRows()
+{
+    CardDb db;
+    Tdsrc &data = *db.ds;
+    db.addMember(QStringLiteral("A big"), 1, jpeg(600, 700));
+    db.addMember(QStringLiteral("B small"), 1, jpeg(100, 100));
+    db.addMember(QStringLiteral("C big"), 1, jpeg(500, 500));
+    db.addMember(QStringLiteral("D big"), 1, jpeg(481, 10));
+    data.src.exec(QStringLiteral("create trigger fail before update on stafftbl when old.name = 'C big' "
+                                 "begin select raise(abort, 'full'); end"));
+    listGroup(data, 1);
+    CountingProgress progress;
+    QCOMPARE(ResizeAllPhotos(data.QStaff, data.QAllStaff, progress), ResizeOutcome::Failed);
+    QCOMPARE(progress.maximum(), 4);
+    QCOMPARE(progress.steps(), 2); // A and B; C stopped the walk
+    QVERIFY(!data.src.inTransaction());
+    QVERIFY(!data.QAllStaff.isOpen());
+    QVERIFY(data.QStaff.isOpen());
+    QCOMPARE(data.QStaff.recNo(), 0);
+
+    auto sizeOf = [&](const QString &name) {
+        data.QAllStaff.setSql(allMembersSql());
+        data.QAllStaff.open();
+        data.QAllStaff.locate(QStringLiteral("name"), name);
+        const QSize size = LoadPictureFromBlob(data.QAllStaff.fieldByName(QStringLiteral("photo")).asBytes()).size();
+        data.QAllStaff.close();
+        return size;
+    };
+    QCOMPARE(sizeOf(QStringLiteral("A big")), QSize(480, 640));
+    QCOMPARE(sizeOf(QStringLiteral("C big")), QSize(500, 500));
+    QCOMPARE(sizeOf(QStringLiteral("D big")), QSize(481, 10));
+
+    data.src.exec(QStringLiteral("drop trigger fail"));
+    CountingProgress second;
+    QCOMPARE(ResizeAllPhotos(data.QStaff, data.QAllStaff, second), ResizeOutcome::Completed);
+    QCOMPARE(second.position(), 4);
+    QCOMPARE(sizeOf(QStringLiteral("C big")), QSize(480, 640));
+    QCOMPARE(sizeOf(QStringLiteral("D big")), QSize(480, 640));
+}
+
+QTEST_GUILESS_MAIN(TestStores)
+#include "tst_stores.moc"
