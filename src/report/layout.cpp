@@ -88,7 +88,9 @@ private:
             return;
         }
         ++m_column;
-        m_left = roundMm(m_left + m_columnWidth + m_report.page.columnGap);
+        // The previous left edge + column width + gap, reckoned from the
+        // margin so that rounding to hundredths does not add up across columns.
+        m_left = roundMm(m_report.page.leftMargin + m_column * (m_columnWidth + m_report.page.columnGap));
         m_y = m_top;
     }
 
