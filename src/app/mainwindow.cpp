@@ -2,6 +2,7 @@
 
 #include "about.h"
 #include "card/cardprinting.h"
+#include "card/memlist.h"
 #include "lookups.h"
 #include "placement.h"
 #include "staffmodel.h"
@@ -407,10 +408,12 @@ void TVaraDavuz::buildMenus()
 
     connect(actAbout, &QAction::triggered, this, [this] { guarded([this] { showAbout(); }); });
     connect(actExit, &QAction::triggered, this, &QWidget::close);
+    connect(actCheckList, &QAction::triggered, this,
+            [this] { guarded([this] { tessary::TqrMemList::ShowCheckList(m_data.src, this); }); });
 
     // Commands whose operations are not part of this build yet stay visible
     // but disabled, so nothing pretends to work.
-    for (QAction *a : {actBackup, actRestore, actImport, actLayout, actCheckList, actExport})
+    for (QAction *a : {actBackup, actRestore, actImport, actLayout, actExport})
         a->setEnabled(false);
 
     // Card printing and preview, with the stored layout.
@@ -476,6 +479,8 @@ void TVaraDavuz::connectListing()
 
 void TVaraDavuz::syncGridToQuery(int row)
 {
+    if (m_deferGridSync)
+        return;
     m_syncingGrid = true;
     if (row >= 0 && row < m_model->rowCount()) {
         const QModelIndex index = m_model->index(row, 1);

@@ -170,5 +170,8 @@ private:
     tessary::Tdsrc &m_data;
     std::unique_ptr<tessary::QueryTableModel> m_model;
     std::unique_ptr<TRfidReader> m_reader;
+    // While a bulk command walks the list the grid is brought to the current
+    // row once at the end instead of after every row.
+    bool m_deferGridSync = false;
     bool m_syncingGrid = false;
 };

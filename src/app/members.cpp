@@ -7,6 +7,7 @@
 
 #include "data/errors.h"
 #include "data/prompts.h"
+#include "data/scopeexit.h"
 #include "data/settings.h"
 #include "members/memberstore.h"
 #include "photoui/imagecontrol.h"
@@ -97,6 +98,11 @@ void TVaraDavuz::bDelAllClick()
     if (staff.isOpen() && staff.recordCount() > 0 && ConfirmDelete()) {
         std::unique_ptr<TPg> progress = TPg::CreateRange(this, 0, staff.recordCount());
         progress->ShowNow();
+        m_deferGridSync = true;
+        OnExit resync([this] {
+            m_deferGridSync = false;
+            syncGridToQuery(m_data.QStaff.isOpen() ? m_data.QStaff.recNo() : -1);
+        });
         try {
             MemberStore(m_data).deleteAll(*progress);
         } catch (...) {

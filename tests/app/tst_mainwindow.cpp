@@ -8,6 +8,7 @@
 
 #include <QAbstractSpinBox>
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QGroupBox>
@@ -44,6 +45,7 @@ private slots:
     void selectingGroupListsItsMembers();
     void showGroupByIdWithUnknownId();
     void clickingRowShowsMember();
+    void rightButtonShowsTheMemberTheMenuActsOn();
     void datesAndEmptyColumnsInDetailPane();
     void unusableSortOrderListsByName_data();
     void unusableSortOrderListsByName();
@@ -376,6 +378,48 @@ void TestMainWindow::clickingRowShowsMember()
     QCOMPARE(window.eName->text(), QStringLiteral("Ben"));
     QCOMPARE(grid->columnViewportPosition(0), 0);
     QVERIFY(prompts->asked.empty());
+}
+
+void TestMainWindow::rightButtonShowsTheMemberTheMenuActsOn()
+{
+    ProgramFolder folder;
+    folder.addMembers({{"Ann", "1", ""}, {"Bob", "2", ""}, {"Carl", "3", ""}});
+    ScopedScriptedPrompts prompts;
+    Tdsrc data;
+    TVaraDavuz window(data, folder.path());
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QTableView *grid = window.dbgInfo;
+    const auto cellOf = [&](int row) { return grid->visualRect(grid->model()->index(row, 1)).center(); };
+
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cellOf(1));
+    QCOMPARE(window.eName->text(), QStringLiteral("Bob"));
+
+    // The right button on Carl opens the group menu; the menu takes the
+    // release. Closed with Escape, the pane shows Carl, the row that the
+    // commands act on.
+    // The window system turns the press into a context-menu event; QTest
+    // hands mouse events to the widget directly, so that part is sent here.
+    QTest::mousePress(grid->viewport(), Qt::RightButton, {}, cellOf(2));
+    QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, cellOf(2), grid->viewport()->mapToGlobal(cellOf(2)));
+    QApplication::sendEvent(grid->viewport(), &menuEvent);
+    QTRY_VERIFY(window.puMenu->isVisible());
+    QTest::keyClick(window.puMenu, Qt::Key_Escape);
+    QTRY_VERIFY(!window.puMenu->isVisible());
+    QCOMPARE(window.data().QStaff.recNo(), 2);
+    QCOMPARE(grid->currentIndex().row(), 2);
+    QCOMPARE(window.eName->text(), QStringLiteral("Carl"));
+
+    // Delete then deletes the member the pane shows.
+    prompts->messageAnswers = {tessary::MessageResult::Ok};
+    window.bDelete->click();
+    QCOMPARE(folder.db().strings(QStringLiteral("select name from stafftbl order by name")),
+             (QStringList{QStringLiteral("Ann"), QStringLiteral("Bob")}));
+
+    // By keyboard: the pane follows the row the keys make current.
+    grid->setFocus();
+    QTest::keyClick(grid, Qt::Key_Home, Qt::ControlModifier);
+    QCOMPARE(window.eName->text(), QStringLiteral("Ann"));
 }
 
 void TestMainWindow::datesAndEmptyColumnsInDetailPane()

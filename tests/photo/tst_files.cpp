@@ -215,6 +215,19 @@ void TestFiles::unreadableFiles_data()
     QTest::newRow("empty jpg") << "empty.jpg" << QByteArray();
     QTest::newRow("garbage bmp") << "garbage.bmp" << QByteArray("BM this is not really a bitmap at all......");
     QTest::newRow("missing file") << "missing.jpg" << QByteArray("-");
+    // A header whose row size times height passes 2^63: it must be refused,
+    // not wrap the size check around.
+    QByteArray hostile("BM");
+    put32(hostile, 54);
+    put32(hostile, 0);
+    put32(hostile, 54);
+    put32(hostile, 0xFFFFFFFE);
+    put32(hostile, 16830559);
+    put32(hostile, -268371373);
+    put16(hostile, 1);
+    put16(hostile, 32768);
+    hostile.resize(54, '\0');
+    QTest::newRow("hostile bmp header") << "hostile.bmp" << hostile;
 }
 
 void TestFiles::unreadableFiles()

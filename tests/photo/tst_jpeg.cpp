@@ -10,6 +10,10 @@
 #include <QtTest>
 
 #include <map>
+#include <vector>
+
+#include <cstdio>
+#include <jpeglib.h>
 
 using namespace tessary;
 using namespace testpictures;
@@ -69,6 +73,8 @@ private slots:
     void unreadableBytesGiveThePlaceholder_data();
     void unreadableBytesGiveThePlaceholder();
     void hugeDeclaredSizeIsRefused();
+    void fourColourStreamsDecodeToColour_data();
+    void fourColourStreamsDecodeToColour();
 };
 
 void TestJpeg::streamIsOneBaselineJfifAtQuality90()
@@ -246,6 +252,69 @@ void TestJpeg::hugeDeclaredSizeIsRefused()
     const QImage picture = LoadPictureFromBlob(jpeg);
     QCOMPARE(picture.size(), QSize(120, 160));
     QVERIFY(allWhite(picture));
+}
+
+namespace {
+
+// A four-colour JPEG as print workflows write it: Adobe marker, inks stored
+// inverted (255 = no ink). Left half red (no cyan, full magenta and yellow),
+// right half white.
+QByteArray fourColourJpeg(J_COLOR_SPACE space, int width, int height)
+{
+    jpeg_compress_struct c{};
+    jpeg_error_mgr err{};
+    c.err = jpeg_std_error(&err);
+    jpeg_create_compress(&c);
+    unsigned char *buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&c, &buffer, &size);
+    c.image_width = JDIMENSION(width);
+    c.image_height = JDIMENSION(height);
+    c.input_components = 4;
+    c.in_color_space = JCS_CMYK;
+    jpeg_set_defaults(&c);
+    jpeg_set_colorspace(&c, space);
+    jpeg_set_quality(&c, 95, TRUE);
+    jpeg_start_compress(&c, TRUE);
+    std::vector<unsigned char> row(std::size_t(width) * 4);
+    for (int x = 0; x < width; ++x) {
+        const bool red = x < width / 2;
+        unsigned char *p = row.data() + 4 * x;
+        p[0] = 255;              // cyan: none
+        p[1] = red ? 0 : 255;    // magenta
+        p[2] = red ? 0 : 255;    // yellow
+        p[3] = 255;              // black: none
+    }
+    while (c.next_scanline < c.image_height) {
+        JSAMPROW r = row.data();
+        jpeg_write_scanlines(&c, &r, 1);
+    }
+    jpeg_finish_compress(&c);
+    jpeg_destroy_compress(&c);
+    QByteArray out(reinterpret_cast<const char *>(buffer), qsizetype(size));
+    std::free(buffer);
+    return out;
+}
+
+} // namespace
+
+void TestJpeg::fourColourStreamsDecodeToColour_data()
+{
+    QTest::addColumn<int>("space");
+    QTest::newRow("CMYK") << int(JCS_CMYK);
+    QTest::newRow("YCCK") << int(JCS_YCCK);
+}
+
+void TestJpeg::fourColourStreamsDecodeToColour()
+{
+    QFETCH(int, space);
+    const QImage picture = LoadPictureFromBlob(fourColourJpeg(J_COLOR_SPACE(space), 64, 32));
+    QCOMPARE(picture.size(), QSize(64, 32)); // not the 120 x 160 placeholder
+    QCOMPARE(picture.format(), QImage::Format_BGR888);
+    const QColor left = picture.pixelColor(8, 16);
+    const QColor right = picture.pixelColor(56, 16);
+    QVERIFY2(left.red() > 240 && left.green() < 15 && left.blue() < 15, qPrintable(left.name()));
+    QVERIFY2(right.red() > 240 && right.green() > 240 && right.blue() > 240, qPrintable(right.name()));
 }
 
 QTEST_GUILESS_MAIN(TestJpeg)

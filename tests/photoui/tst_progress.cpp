@@ -4,6 +4,8 @@
 #include "data/errors.h"
 #include "photoui/progress.h"
 
+#include <QWindow>
+
 #include <QtTest>
 
 using namespace tessary;
@@ -48,6 +50,7 @@ private slots:
     void createCaptionedWithZeroCount();
     void rangeErrors();
     void positionIsHeldInRange();
+    void showNowPaintsBeforeReturning();
     void paintsInsideTheCall();
 };
 
@@ -171,6 +174,25 @@ void TestProgress::positionIsHeldInRange()
     window->SetRange(10);
     QCOMPARE(bar.minimum(), 0);
     QCOMPARE(bar.position(), 0);
+}
+
+void TestProgress::showNowPaintsBeforeReturning()
+{
+    // Shown and painted within the call, with no event loop run by the test:
+    // the bar is on screen from the first step.
+    std::unique_ptr<TPg> window = TPg::CreateRange(nullptr, 0, 4);
+    PaintCounter counter;
+    window->bar().installEventFilter(&counter);
+    window->ShowNow();
+    QVERIFY(window->isVisible());
+    QVERIFY(window->windowHandle() && window->windowHandle()->isExposed());
+    QVERIFY(counter.paints >= 1);
+    // As a progress sink: Show, steps, Hide.
+    ProgressSink &sink = *window;
+    sink.StepIt();
+    QCOMPARE(window->bar().position(), 1);
+    sink.Hide();
+    QVERIFY(!window->isVisible());
 }
 
 void TestProgress::paintsInsideTheCall()

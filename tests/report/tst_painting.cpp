@@ -181,4 +181,4 @@ void TestPainting::arialHasArialMetrics()
 }
 
 QTEST_MAIN(TestPainting)
-#include "test_painting.moc"
+#include "tst_painting.moc"

@@ -351,4 +351,4 @@ void TestLayout::queryRowsPrintTheirColumns()
 }
 
 QTEST_MAIN(TestLayout)
-#include "test_layout.moc"
+#include "tst_layout.moc"

@@ -229,4 +229,4 @@ void TestPreview::modalAndWaitingPreviewsReturnWhenClosed()
 }
 
 QTEST_MAIN(TestPreview)
-#include "test_preview.moc"
+#include "tst_preview.moc"

@@ -132,4 +132,4 @@ void TestCupsQueue::twoPagesComeOutOfTheQueue()
 }
 
 QTEST_MAIN(TestCupsQueue)
-#include "test_cupsqueue.moc"
+#include "tst_cupsqueue.moc"

@@ -144,4 +144,4 @@ int main(int argc, char **argv)
     return QTest::qExec(&test, argc, argv);
 }
 
-#include "test_printing.moc"
+#include "tst_printing.moc"
