@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 
 #include "about.h"
+#include "card/cardprinting.h"
 #include "card/memlist.h"
 #include "lookups.h"
 #include "placement.h"
@@ -125,7 +126,7 @@ QIcon themedIcon(const char *themeName, QStyle::StandardPixmap fallback)
 } // namespace
 
 TVaraDavuz::TVaraDavuz(Tdsrc &data, const QString &programFolder, QWidget *parent)
-    : QMainWindow(parent), m_data(data)
+    : QMainWindow(parent), cardOutput(std::make_unique<tessary::SystemCardOutput>(this)), m_data(data)
 {
     setObjectName(QStringLiteral("VaraDavuz"));
     setWindowTitle(QStringLiteral("Tessary"));
@@ -413,10 +414,26 @@ void TVaraDavuz::buildMenus()
 
     // Commands whose operations are not part of this build yet stay visible
     // but disabled, so nothing pretends to work.
-    for (QAction *a : {actLayout, actPreview, actPrint})
+    for (QAction *a : {actLayout})
         a->setEnabled(false);
-    for (QPushButton *b : {bPreview, bPrint, bPrintAll})
-        b->setEnabled(false);
+
+    // Card printing and preview, with the stored layout.
+    const auto cards = [this](void (*command)(tessary::CardPrinting &, int)) {
+        return [this, command] {
+            guarded([this, command] {
+                tessary::CardPrinting printing(m_data, *cardOutput);
+                command(printing, CurrentGroupId);
+            });
+        };
+    };
+    const auto preview = cards([](tessary::CardPrinting &p, int) { p.Preview(); });
+    const auto print = cards([](tessary::CardPrinting &p, int) { p.Print(); });
+    connect(bPreview, &QPushButton::clicked, this, preview);
+    connect(actPreview, &QAction::triggered, this, preview);
+    connect(bPrint, &QPushButton::clicked, this, print);
+    connect(actPrint, &QAction::triggered, this, print);
+    connect(bPrintAll, &QPushButton::clicked, this,
+            cards([](tessary::CardPrinting &p, int group) { p.PrintAll(group); }));
 }
 
 void TVaraDavuz::showAbout()

@@ -22,6 +22,7 @@ class QTableView;
 class TRfidReader;
 
 namespace tessary {
+class CardOutput;
 class ImageControl;
 class QueryTableModel;
 }
@@ -98,6 +99,10 @@ public:
 
     // The data module and the status-bar panel texts.
     tessary::Tdsrc &data() { return m_data; }
+
+    // Where the card commands send their pages: the default printer and the
+    // preview window; replaceable.
+    std::unique_ptr<tessary::CardOutput> cardOutput;
     QString statusText(int panel) const;
 
     // Controls, named as their objectName.

@@ -56,6 +56,20 @@ MessageResult WidgetPrompts::message(MessageKind kind, const QString &title, con
     return MessageResult::Ok;
 }
 
+bool WidgetPrompts::askYesNo(MessageKind kind, const QString &title, const QString &text)
+{
+    QMessageBox box;
+    box.setIcon(kind == MessageKind::Confirmation ? QMessageBox::Question : QMessageBox::Warning);
+    box.setWindowTitle(title);
+    box.setText(text);
+    QPushButton *yes = box.addButton(QStringLiteral("&Yes"), QMessageBox::YesRole);
+    QPushButton *no = box.addButton(QStringLiteral("&No"), QMessageBox::NoRole);
+    box.setDefaultButton(yes);
+    box.setEscapeButton(no);
+    box.exec();
+    return box.clickedButton() == yes;
+}
+
 std::optional<QString> WidgetPrompts::inputText(const QString &caption, const QString &prompt, int maxLength)
 {
     QInputDialog dialog;

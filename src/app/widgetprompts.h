@@ -10,6 +10,7 @@ class WidgetPrompts : public PromptService
 {
 public:
     MessageResult message(MessageKind kind, const QString &title, const QString &text, bool withCancel) override;
+    bool askYesNo(MessageKind kind, const QString &title, const QString &text) override;
     std::optional<QString> inputText(const QString &caption, const QString &prompt, int maxLength) override;
     QString openFileName(const QString &title, const QString &filter, const QString &initialDir) override;
     QString saveFileName(const QString &title, const QString &filter, const QString &initialDir,

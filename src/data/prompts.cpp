@@ -80,6 +80,11 @@ static bool confirm(const QString &text)
     return prompts().message(MessageKind::Confirmation, QStringLiteral("Confirm"), text, true) == MessageResult::Ok;
 }
 
+bool ConfirmYesNo(const QString &text)
+{
+    return prompts().askYesNo(MessageKind::Confirmation, QStringLiteral("Confirm"), text);
+}
+
 bool ConfirmDelete()
 {
     return confirm(QStringLiteral("Delete the record?"));
@@ -183,6 +188,13 @@ std::optional<QFont> ScriptedPrompts::chooseFont(const QFont &)
     auto answer = fontAnswers.front();
     fontAnswers.pop_front();
     return answer;
+}
+
+bool ScriptedPrompts::askYesNo(MessageKind kind, const QString &title, const QString &text)
+{
+    const bool yes = message(kind, title, text, true) == MessageResult::Ok;
+    asked.back().yesNo = true;
+    return yes;
 }
 
 QStringList ScriptedPrompts::messages() const

@@ -31,6 +31,14 @@ public:
     // the box shows OK and Cancel (OK default, Cancel on Escape and close).
     virtual MessageResult message(MessageKind kind, const QString &title, const QString &text, bool withCancel) = 0;
 
+    // A modal question with the buttons Yes and No (Yes the default, No on
+    // Escape and the close box); true only for Yes. By default it is asked
+    // as an OK / Cancel message box.
+    virtual bool askYesNo(MessageKind kind, const QString &title, const QString &text)
+    {
+        return message(kind, title, text, true) == MessageResult::Ok;
+    }
+
     // A text-input dialog; nullopt when cancelled.
     virtual std::optional<QString> inputText(const QString &caption, const QString &prompt, int maxLength) = 0;
 
@@ -62,6 +70,8 @@ void ShowCreateError();        // "Unable to create the new object."
 void ShowSettingsSaved();      // "Settings are saved."
 bool ConfirmDelete();          // "Delete the record?"
 bool ConfirmOverwrite();       // "Overwrite the record?"
+// A confirmation titled "Confirm" with Yes and No; true only for Yes.
+bool ConfirmYesNo(const QString &text);
 void ShowErrorBox(const QString &text);       // titled "Error", OK
 void ShowInformationBox(const QString &text); // titled "Information", OK
 // A plain message box without an icon, titled "Tessary", OK.
@@ -92,6 +102,7 @@ public:
         QString title;
         QString text;
         bool withCancel = false;
+        bool yesNo = false; // a Yes / No question (answered like OK / Cancel)
     };
 
     std::vector<Asked> asked;
@@ -102,6 +113,8 @@ public:
     int beeps = 0;
 
     MessageResult message(MessageKind kind, const QString &title, const QString &text, bool withCancel) override;
+    // Recorded as a message with yesNo set; Ok in messageAnswers is Yes.
+    bool askYesNo(MessageKind kind, const QString &title, const QString &text) override;
     std::optional<QString> inputText(const QString &caption, const QString &prompt, int maxLength) override;
     QString openFileName(const QString &title, const QString &filter, const QString &initialDir) override;
     QString saveFileName(const QString &title, const QString &filter, const QString &initialDir,

@@ -329,8 +329,6 @@ void TestLayout::queryRowsPrintTheirColumns()
     db.addMember(QStringLiteral("Ann"), 1);
     db.addMember(QStringLiteral("Bob \"B\""), 1);
     Query &q = db.ds->QAllStaff;
-    q.first();
-    q.fieldByName(QStringLiteral("datejoin")).value(); // readable
     QueryRowSource source(q);
     Report report;
     report.setRowSource(&source);

@@ -1,0 +1,95 @@
+#include "cardprinting.h"
+
+#include "card/layout.h"
+#include "data/prompts.h"
+#include "data/scopeexit.h"
+
+#include <memory>
+
+namespace tessary {
+
+namespace {
+
+QStringList joinedCardsHead(const QString &select)
+{
+    return {select, QStringLiteral("left join grptbl"), QStringLiteral("on stafftbl.gid=grptbl.gid")};
+}
+
+} // namespace
+
+QStringList memberCardsSql(const std::optional<QString> &name)
+{
+    QStringList sql = joinedCardsHead(QStringLiteral("select * from stafftbl"));
+    sql << QStringLiteral("where name=");
+    if (name) {
+        QString quoted = *name;
+        quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+        sql << QLatin1Char('"') + quoted + QLatin1Char('"');
+    } else {
+        sql << QStringLiteral("\"_\"");
+    }
+    return sql;
+}
+
+QStringList groupCardsSql(int groupId)
+{
+    QStringList sql = joinedCardsHead(QStringLiteral("select * from stafftbl"));
+    sql << QStringLiteral("where stafftbl.gid=") + QString::number(groupId);
+    return sql;
+}
+
+QStringList previewSampleSql(int storedPaper)
+{
+    return joinedCardsHead(storedPaper == 0 ? QStringLiteral("select top 2 * from stafftbl")
+                                            : QStringLiteral("select top 10 * from stafftbl"));
+}
+
+void CardPrinting::selectCurrentMember()
+{
+    std::optional<QString> name;
+    if (m_data.QStaff.isOpen() && !m_data.QStaff.isEmpty())
+        name = m_data.QStaff.fieldByName(QStringLiteral("name")).text();
+    m_data.QList.setSql(memberCardsSql(name));
+    m_data.QList.open();
+}
+
+void CardPrinting::hiddenRun(CardMode mode)
+{
+    // The object lives only for this run; its loading errors are reported
+    // as it is created and the run goes on with what loaded.
+    const auto layout = std::make_unique<TFmLayout>(m_data);
+    layout->CardRun(mode, m_output);
+}
+
+void CardPrinting::Preview()
+{
+    const OnExit closeList([this] { m_data.QList.close(); });
+    selectCurrentMember();
+    hiddenRun(CardMode::Preview);
+}
+
+void CardPrinting::Print()
+{
+    const OnExit closeList([this] { m_data.QList.close(); });
+    selectCurrentMember();
+    hiddenRun(CardMode::Print);
+}
+
+void CardPrinting::PrintAll(int groupId)
+{
+    if (!ConfirmYesNo(QStringLiteral("Are you sure to print all cards now?")))
+        return;
+    m_data.QList.setSql(groupCardsSql(groupId));
+    m_data.QList.open();
+    hiddenRun(CardMode::Print);
+}
+
+void CardPrinting::PreviewSample(TFmLayout &dialog)
+{
+    const OnExit closeList([this] { m_data.QList.close(); });
+    m_data.QList.setSql(previewSampleSql(dialog.ReadStoredInteger(QStringLiteral("psize"))));
+    m_data.QList.open();
+    dialog.CardRun(CardMode::Preview, m_output);
+}
+
+} // namespace tessary

@@ -1,0 +1,58 @@
+#pragma once
+
+// The card printing and preview commands: which member rows go into QList,
+// and the card run on them with the stored layout.
+
+#include "card/composition.h"
+#include "data/datasrc.h"
+
+#include <QStringList>
+
+#include <optional>
+
+namespace tessary {
+
+class TFmLayout;
+
+// The cards of the member named `name`: every member of that name, with its
+// group. The name is written as a text literal in double quotes, each double
+// quote in it doubled; without a name (an empty member list) the literal is
+// "_".
+QStringList memberCardsSql(const std::optional<QString> &name);
+// The cards of every member of group `groupId`.
+QStringList groupCardsSql(int groupId);
+// The layout dialog's sample: the first 2 members for stored paper 0 (one
+// A6 sheet), else the first 10 (one A4 sheet).
+QStringList previewSampleSql(int storedPaper);
+
+// The commands. Each main-window command builds a hidden layout dialog
+// object holding the stored settings and destroys it when done, also on
+// failure; errors propagate to the caller (which shows them with the
+// general error report).
+class CardPrinting
+{
+public:
+    CardPrinting(Tdsrc &data, CardOutput &output) : m_data(data), m_output(output) {}
+
+    // "Preview": the current member of QStaff, previewed; QList is closed
+    // afterwards.
+    void Preview();
+    // "Print" / "Print Card": the current member's cards printed; QList is
+    // closed afterwards.
+    void Print();
+    // "Print All": asks "Are you sure to print all cards now?"; on Yes the
+    // cards of group `groupId` are printed and QList is left open.
+    void PrintAll(int groupId);
+    // The layout dialog's "Preview": the sample members with the dialog's
+    // current (unsaved) settings on its stored paper.
+    void PreviewSample(TFmLayout &dialog);
+
+private:
+    void selectCurrentMember();
+    void hiddenRun(CardMode mode);
+
+    Tdsrc &m_data;
+    CardOutput &m_output;
+};
+
+} // namespace tessary

@@ -1,0 +1,257 @@
+#include "layoutsettings.h"
+
+#include "data/query.h"
+#include "photo/picture.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+namespace tessary {
+
+namespace {
+
+// a * b / c rounded to the nearest integer, halves away from zero.
+int mulDiv(int a, int b, int c)
+{
+    const qint64 p = qint64(a) * b;
+    const qint64 half = c / 2;
+    return int(p >= 0 ? (p + half) / c : (p - half) / c);
+}
+
+QString rowColumn(int row)
+{
+    return QStringLiteral("f%1").arg(row + 1);
+}
+
+// A stored position in whole millimetres: truncated toward zero, then kept
+// inside the card.
+int positionFromStored(double stored)
+{
+    if (!std::isfinite(stored))
+        return stored > 0 ? kPositionMax : kPositionMin;
+    const double t = std::trunc(stored);
+    return int(std::clamp(t, double(kPositionMin), double(kPositionMax)));
+}
+
+} // namespace
+
+int fontPointsFromHeight(int height)
+{
+    return mulDiv(std::abs(height), 72, kFontPixelsPerInch);
+}
+
+int fontHeightFromPoints(int points)
+{
+    return -mulDiv(std::abs(points), kFontPixelsPerInch, 72);
+}
+
+QStringList layoutParamSql()
+{
+    return {QStringLiteral("select * from param")};
+}
+
+QStringList layoutFieldsSql()
+{
+    return {QStringLiteral("select * from fields")};
+}
+
+QVector<ColumnDecl> layoutParamColumns()
+{
+    QVector<ColumnDecl> c{{QStringLiteral("seq"), FieldType::AutoInc}, {QStringLiteral("bitmap"), FieldType::Blob}};
+    for (int i = 0; i < kCardRows; ++i)
+        c.append({rowColumn(i), FieldType::SmallInt});
+    c.append({{QStringLiteral("printback"), FieldType::Boolean},
+              {QStringLiteral("style"), FieldType::SmallInt},
+              {QStringLiteral("lines"), FieldType::Boolean},
+              {QStringLiteral("captions"), FieldType::Boolean},
+              {QStringLiteral("position"), FieldType::Double},
+              {QStringLiteral("custom"), FieldType::Boolean},
+              {QStringLiteral("font"), FieldType::Blob},
+              {QStringLiteral("psize"), FieldType::Integer},
+              {QStringLiteral("palign"), FieldType::Integer},
+              {QStringLiteral("osx"), FieldType::SmallInt},
+              {QStringLiteral("osy"), FieldType::SmallInt}});
+    return c;
+}
+
+QVector<ColumnDecl> layoutFieldsColumns()
+{
+    return {{QStringLiteral("seq"), FieldType::AutoInc},
+            {QStringLiteral("fname"), FieldType::Text},
+            {QStringLiteral("dname"), FieldType::Text},
+            {QStringLiteral("uname"), FieldType::Text}};
+}
+
+CardStyle cardStyleFromStored(int stored)
+{
+    switch (stored) {
+    case 1:
+        return CardStyle::Style2;
+    case 2:
+        return CardStyle::Style3;
+    default:
+        return CardStyle::Style1;
+    }
+}
+
+// ---------------------------------------------------------------------------
+
+const CatalogueEntry *LayoutSettings::entryBySeq(int seq) const
+{
+    for (const CatalogueEntry &e : catalogue)
+        if (e.seq == seq)
+            return &e;
+    return nullptr;
+}
+
+const CatalogueEntry *LayoutSettings::rowEntry(int row) const
+{
+    if (row < 0 || row >= kCardRows || rowField[size_t(row)] < 1)
+        return nullptr;
+    return entryBySeq(rowField[size_t(row)]);
+}
+
+QFont LayoutSettings::sampleFont() const
+{
+    QFont font(sample.fontName);
+    font.setPointSize(std::max(1, fontPointsFromHeight(sample.fontHeight)));
+    font.setBold(sample.fontStyle & LabelAppearance::Bold);
+    font.setItalic(sample.fontStyle & LabelAppearance::Italic);
+    font.setUnderline(sample.fontStyle & LabelAppearance::Underline);
+    font.setStrikeOut(sample.fontStyle & LabelAppearance::StrikeOut);
+    return font;
+}
+
+QColor LayoutSettings::sampleColor() const
+{
+    const quint32 c = sample.fontColor;
+    return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF));
+}
+
+void LayoutSettings::setSampleFont(const QFont &font, const QColor &color)
+{
+    int points = font.pointSize();
+    if (points <= 0)
+        points = font.pixelSize() > 0 ? mulDiv(font.pixelSize(), 72, 96) : 10;
+    sample.fontName = font.family();
+    sample.fontHeight = fontHeightFromPoints(points);
+    int style = 0;
+    if (font.bold())
+        style |= LabelAppearance::Bold;
+    if (font.italic())
+        style |= LabelAppearance::Italic;
+    if (font.underline())
+        style |= LabelAppearance::Underline;
+    if (font.strikeOut())
+        style |= LabelAppearance::StrikeOut;
+    sample.fontStyle = style;
+    sample.fontColor = quint32(color.red()) | (quint32(color.green()) << 8) | (quint32(color.blue()) << 16);
+}
+
+// ---------------------------------------------------------------------------
+
+void reloadFieldLists(Query &param, Query &fields, LayoutSettings &settings)
+{
+    // The catalogue and the list every row offers.
+    QVector<CatalogueEntry> catalogue;
+    QStringList list{kNotUsed};
+    for (fields.first(); !fields.eof(); fields.next()) {
+        CatalogueEntry e;
+        e.seq = fields.fieldByName(QStringLiteral("seq")).asInteger();
+        e.fname = fields.fieldByName(QStringLiteral("fname")).text();
+        e.dname = fields.fieldByName(QStringLiteral("dname")).text();
+        e.uname = fields.fieldByName(QStringLiteral("uname")).text();
+        catalogue.append(e);
+        list.append(e.dname);
+    }
+    settings.catalogue = catalogue;
+    settings.fieldList = list;
+
+    // Each row selects the entry at its stored position; a position the list
+    // does not have selects nothing.
+    std::array<int, kCardRows> stored{};
+    for (int i = 0; i < kCardRows; ++i) {
+        stored[size_t(i)] = param.fieldByName(rowColumn(i)).asInteger();
+        const int v = stored[size_t(i)];
+        settings.rowField[size_t(i)] = (v >= 0 && v < list.size()) ? v : -1;
+    }
+
+    settings.paper = std::clamp(param.fieldByName(QStringLiteral("psize")).asInteger(), kPaperMin, kPaperMax);
+    settings.alignment = std::clamp(param.fieldByName(QStringLiteral("palign")).asInteger(), kAlignMin, kAlignMax);
+    settings.offsetX = std::clamp(param.fieldByName(QStringLiteral("osx")).asInteger(), kOffsetXMin, kOffsetXMax);
+    settings.offsetY = std::clamp(param.fieldByName(QStringLiteral("osy")).asInteger(), kOffsetYMin, kOffsetYMax);
+
+    // The caption belongs to the catalogue row the stored number names; a
+    // number naming no row leaves the caption empty.
+    for (int i = 0; i < kCardRows; ++i) {
+        const CatalogueEntry *e = stored[size_t(i)] >= 1 ? settings.entryBySeq(stored[size_t(i)]) : nullptr;
+        settings.rowCaption[size_t(i)] = e ? e->uname : QString();
+    }
+}
+
+void loadLayoutSettings(Query &param, Query &fields, LayoutSettings &settings)
+{
+    if (!fields.isOpen())
+        fields.open();
+    if (!param.isOpen())
+        param.open();
+    param.first();
+
+    reloadFieldLists(param, fields, settings);
+
+    settings.background = LoadPictureFromBlob(param.fieldByName(QStringLiteral("bitmap")).asBytes());
+    settings.printBackground = param.fieldByName(QStringLiteral("printback")).asBoolean();
+    settings.style = cardStyleFromStored(param.fieldByName(QStringLiteral("style")).asInteger());
+    settings.custom = param.fieldByName(QStringLiteral("custom")).asBoolean();
+    settings.lines = param.fieldByName(QStringLiteral("lines")).asBoolean();
+    settings.captions = param.fieldByName(QStringLiteral("captions")).asBoolean();
+    settings.position = positionFromStored(param.fieldByName(QStringLiteral("position")).asFloat());
+    LoadComponentFromBlob(param.fieldByName(QStringLiteral("font")), settings.sample);
+}
+
+void saveLayoutSettings(Query &param, Query &fields, LayoutSettings &settings)
+{
+    param.first();
+    if (param.isEmpty())
+        param.append();
+    else
+        param.edit();
+    param.fieldByName(QStringLiteral("psize")).setInteger(std::clamp(settings.paper, kPaperMin, kPaperMax));
+    param.fieldByName(QStringLiteral("palign")).setInteger(std::clamp(settings.alignment, kAlignMin, kAlignMax));
+    param.fieldByName(QStringLiteral("osx")).setInteger(std::clamp(settings.offsetX, kOffsetXMin, kOffsetXMax));
+    param.fieldByName(QStringLiteral("osy")).setInteger(std::clamp(settings.offsetY, kOffsetYMin, kOffsetYMax));
+    param.fieldByName(QStringLiteral("printback")).setBoolean(settings.printBackground);
+    param.fieldByName(QStringLiteral("lines")).setBoolean(settings.lines);
+    param.fieldByName(QStringLiteral("captions")).setBoolean(settings.captions);
+    param.fieldByName(QStringLiteral("custom")).setBoolean(settings.custom);
+    param.fieldByName(QStringLiteral("position"))
+        .setFloat(std::clamp(settings.position, kPositionMin, kPositionMax));
+    SaveComponentToBlob(param.fieldByName(QStringLiteral("font")), settings.sample);
+    param.fieldByName(QStringLiteral("style")).setInteger(int(settings.style));
+    try {
+        param.fieldByName(QStringLiteral("bitmap")).setBytes(SavePictureToBlob(settings.background));
+    } catch (...) {
+        // The background is best effort: the other settings still save.
+    }
+    param.post();
+
+    for (int i = 0; i < kCardRows; ++i) {
+        const int n = settings.rowField[size_t(i)] >= 0 ? settings.rowField[size_t(i)] : -1;
+        param.edit();
+        param.fieldByName(rowColumn(i)).setInteger(n);
+        param.post();
+        if (n < 1 || !fields.locate(QStringLiteral("seq"), n))
+            continue;
+        fields.edit();
+        QString &caption = settings.rowCaption[size_t(i)];
+        if (caption.isEmpty())
+            caption = fields.fieldByName(QStringLiteral("dname")).text();
+        fields.fieldByName(QStringLiteral("uname")).setString(caption);
+        fields.post();
+    }
+
+    reloadFieldLists(param, fields, settings);
+}
+
+} // namespace tessary
