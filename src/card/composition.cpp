@@ -3,6 +3,7 @@
 #include "data/errors.h"
 #include "data/prompts.h"
 #include "data/query.h"
+#include "report/fontcheck.h"
 #include "report/layout.h"
 #include "report/output.h"
 #include "report/preview.h"
@@ -120,8 +121,30 @@ void runCards(const LayoutSettings &settings, bool a4, CardMode mode, Query &row
 
 // ---------------------------------------------------------------------------
 
+namespace {
+
+// The cards name "Arial"; on a system whose "Arial" has other widths every
+// text would print off its laid-out place. Checked at the first card run of
+// the program, and said once, so the operator knows why before wasting cards.
+void checkCardFontOnce()
+{
+    static bool checked = false;
+    if (checked)
+        return;
+    checked = true;
+    const FontMetricsCheck check = checkArialMetrics();
+    if (!check.metricsMatch)
+        ShowErrorBox(QStringLiteral("The font Arial is printed as \"%1\", whose character widths differ from "
+                                    "Arial's (%2). Card texts will not stand where the layout puts them; "
+                                    "install Arial or Liberation Sans.")
+                         .arg(check.resolved, check.detail));
+}
+
+} // namespace
+
 void SystemCardOutput::print(CardReport &cards)
 {
+    checkCardFontOnce();
     const QPrinterInfo info = reportDefaultPrinter();
     if (info.isNull())
         return; // no printer installed: nothing is printed, nothing is said
@@ -131,6 +154,7 @@ void SystemCardOutput::print(CardReport &cards)
 
 void SystemCardOutput::preview(CardReport &cards, const std::function<std::unique_ptr<CardReport>()> &printVersion)
 {
+    checkCardFontOnce();
     TReportPreview window(cards.report, m_owner);
     // The preview prints the same members laid out for the printer, on the
     // printer chosen in its set-up or else the default one.

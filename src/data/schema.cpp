@@ -16,16 +16,33 @@
 
 namespace tessary {
 
+namespace {
+
+// A connection-string value between double quotes, a quote in it doubled.
+QString quoted(const QString &value)
+{
+    QString text = value;
+    text.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + text + QLatin1Char('"');
+}
+
+} // namespace
+
 QString cardConnectionString(const QString &path)
 {
-    return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;User ID=Admin;Data Source=") + QLatin1Char('"') + path +
-           QLatin1Char('"') + QStringLiteral(";Mode=ReadWrite;Extended Properties=") + QStringLiteral("\"\"") +
+    return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;User ID=Admin;Data Source=") + quoted(path) +
+           QStringLiteral(";Mode=ReadWrite;Extended Properties=") + QStringLiteral("\"\"") +
            QLatin1Char(';') + QStringLiteral("Jet OLEDB:Database Password=") + kDatabasePassword;
 }
 
 QString exportConnectionString(const QString &path)
 {
-    return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;User ID=Admin;Data Source=") + path +
+    // The path stands as it is, unless it holds a character that would end
+    // or open the value: then it is quoted, so the copy that was made is the
+    // file that is opened.
+    const bool plain = !path.contains(QLatin1Char(';')) && !path.contains(QLatin1Char('"')) &&
+                       path.trimmed() == path;
+    return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;User ID=Admin;Data Source=") + (plain ? path : quoted(path)) +
            QStringLiteral(";Extended Properties=") + QStringLiteral("\"\"") +
            QStringLiteral(";Jet OLEDB:Database Password=") + kDatabasePassword;
 }

@@ -42,6 +42,12 @@ void TestConnection::connectionStrings()
     const ConnectionParameters e = parseConnectionString(exportConnectionString(QStringLiteral("/tmp/x y/out.mdb")));
     QCOMPARE(e.dataSource, QStringLiteral("/tmp/x y/out.mdb"));
     QCOMPARE(e.password, QStringLiteral("qlmr.zt"));
+
+    // Paths holding a separator or a quote still name the same file.
+    for (const QString &odd : {QStringLiteral("/tmp/a;b/out.mdb"), QStringLiteral("/tmp/say \"hi\"/out.mdb")}) {
+        QCOMPARE(parseConnectionString(exportConnectionString(odd)).dataSource, odd);
+        QCOMPARE(parseConnectionString(cardConnectionString(odd)).dataSource, odd);
+    }
 }
 
 void TestConnection::pathWithSpacesOpens()
