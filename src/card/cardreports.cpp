@@ -116,7 +116,9 @@ QString dateSeparator(const QLocale &locale)
             seenField = true;
             continue;
         }
-        if (seenField && !c.isLetter())
+        // A blank only spaces the fields of a written-out date ("5 Mar 2024"
+        // in the C locale); the separator is the mark between numeric fields.
+        if (seenField && !c.isLetter() && !c.isSpace())
             return QString(c);
     }
     return QStringLiteral("/");

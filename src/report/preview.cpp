@@ -12,6 +12,8 @@
 #include <QPrinter>
 #include <QScreen>
 #include <QScrollArea>
+#include <QEvent>
+#include <QTimer>
 #include <QScrollBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -98,6 +100,9 @@ TReportPreview::TReportPreview(Report &report, QWidget *owner)
     m_scroll->setBackgroundRole(QPalette::Dark);
     m_view = new PreviewPageView(m_scroll);
     m_scroll->setWidget(m_view);
+    // The fitting zooms follow the viewport's own size, which is known only
+    // once the window is laid out on screen.
+    m_scroll->viewport()->installEventFilter(this);
     layout->addWidget(m_scroll, 1);
 
     if (const QScreen *screen = this->screen()) {
@@ -182,7 +187,8 @@ double TReportPreview::scale() const
     const QSizeF page = m_layout.pageSize();
     const int dpi = logicalDpiX() > 0 ? logicalDpiX() : 96;
     const double actual = dpi / 25.4;
-    const QSize area = m_scroll->viewport()->size() - QSize(2 * PreviewPageView::kBorder, 2 * PreviewPageView::kBorder);
+    // A pixel to spare on each side, so a fitted page never calls up a scroll bar.
+    const QSize area = m_scroll->viewport()->size() - QSize(2 * PreviewPageView::kBorder + 2, 2 * PreviewPageView::kBorder + 2);
     const int scrollBar = m_scroll->verticalScrollBar()->sizeHint().width();
     switch (m_zoom) {
     case Zoom::Actual:
@@ -231,6 +237,21 @@ void TReportPreview::resizeEvent(QResizeEvent *event)
     QDialog::resizeEvent(event);
     if (m_zoom != Zoom::Actual)
         showPage();
+}
+
+bool TReportPreview::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_scroll->viewport() && event->type() == QEvent::Resize && m_zoom != Zoom::Actual &&
+        !m_refitPending) {
+        // Later, so a scroll bar that comes or goes with the new page size
+        // does not resize the viewport again inside this event.
+        m_refitPending = true;
+        QTimer::singleShot(0, this, [this] {
+            m_refitPending = false;
+            showPage();
+        });
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 bool TReportPreview::saveAsPdf()

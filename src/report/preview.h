@@ -81,6 +81,7 @@ private:
     void showPage();
     QToolButton *addButton(const QString &objectName, const QString &text, const QString &accessible);
     void resizeEvent(QResizeEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
     Report &m_report;
     ReportLayout m_layout;
@@ -92,6 +93,7 @@ private:
     std::function<void()> m_printHandler;
     std::function<bool(QPrinter &)> m_setupHandler;
     std::unique_ptr<QPrinter> m_printer;
+    bool m_refitPending = false;
 };
 
 } // namespace tessary

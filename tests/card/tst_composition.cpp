@@ -427,6 +427,9 @@ private slots:
         const QDate d(2030, 12, 1);
         QCOMPARE(cardDateText(d, QLocale(QLocale::English, QLocale::UnitedKingdom)), QStringLiteral("1/Dec, 2030"));
         QCOMPARE(cardDateText(d, QLocale(QLocale::German, QLocale::Germany)), QStringLiteral("1.Dez., 2030"));
+        // The C locale writes its short date out with blanks ("1 Dec 2030"):
+        // a blank is no separator, so the default "/" stands.
+        QCOMPARE(cardDateText(d, QLocale::c()), QStringLiteral("1/Dec, 2030"));
         QCOMPARE(cardDateText(QDate(987, 7, 9), QLocale(QLocale::English, QLocale::UnitedStates)),
                  QStringLiteral("9/Jul, 0987"));
         // Text that reads as no date prints unchanged; a short date with a

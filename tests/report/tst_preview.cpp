@@ -136,6 +136,16 @@ void TestPreview::zoomModes()
     QVERIFY(QTest::qWaitForWindowExposed(&preview));
     auto *scroll = preview.findChild<QScrollArea *>();
     const QSize viewport = scroll->viewport()->size();
+    // Opened in the whole-page zoom, the page already fills the window's
+    // viewport as it is on screen, with no click needed.
+    QTRY_VERIFY(preview.shownPage().height() >= viewport.height() - 30);
+    QVERIFY(preview.shownPage().height() <= viewport.height());
+    // ... and follows when the window is made smaller.
+    preview.resize(600, 450);
+    QTRY_VERIFY(preview.shownPage().height() <= scroll->viewport()->height());
+    QVERIFY(preview.shownPage().height() >= scroll->viewport()->height() - 30);
+    preview.resize(900, 700);
+    QTRY_COMPARE(scroll->viewport()->size(), viewport);
 
     QTest::mouseClick(preview.button(QStringLiteral("bZoomPage")), Qt::LeftButton);
     QCOMPARE(preview.zoom(), TReportPreview::Zoom::WholePage);
