@@ -3,7 +3,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
-#include <QFontComboBox>
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -57,9 +56,19 @@ FontDialog::FontDialog(const FontChoice &initial, FontSizes sizes, QWidget *pare
     setObjectName(QStringLiteral("FontDialog"));
     setWindowTitle(QStringLiteral("Font"));
 
-    cbFace = new QFontComboBox(this);
+    // The installed faces; a face the system only substitutes (such as
+    // "Arial" drawn by a look-alike) is offered under its own name, so that
+    // OK without a change keeps it.
+    cbFace = new QComboBox(this);
     cbFace->setObjectName(QStringLiteral("cbFace"));
-    cbFace->setCurrentFont(initial.font);
+    QStringList faces = QFontDatabase::families();
+    const QString face = initial.font.family();
+    if (!face.isEmpty() && !faces.contains(face, Qt::CaseInsensitive)) {
+        faces << face;
+        faces.sort(Qt::CaseInsensitive);
+    }
+    cbFace->addItems(faces);
+    cbFace->setCurrentIndex(std::max(0, cbFace->findText(face, Qt::MatchFixedString)));
 
     cbStyle = new QComboBox(this);
     cbStyle->setObjectName(QStringLiteral("cbStyle"));
@@ -139,7 +148,7 @@ FontDialog::FontDialog(const FontChoice &initial, FontSizes sizes, QWidget *pare
     grid->addWidget(sample, 2, 1, 1, 2);
     grid->addWidget(buttons, 3, 0, 1, 3);
 
-    for (QComboBox *box : {static_cast<QComboBox *>(cbFace), cbStyle, cbSize, cbColor})
+    for (QComboBox *box : {cbFace, cbStyle, cbSize, cbColor})
         connect(box, &QComboBox::currentIndexChanged, this, [this] { updateSample(); });
     for (QCheckBox *box : {cbStrikeOut, cbUnderline})
         connect(box, &QCheckBox::toggled, this, [this] { updateSample(); });
@@ -149,7 +158,7 @@ FontDialog::FontDialog(const FontChoice &initial, FontSizes sizes, QWidget *pare
 FontChoice FontDialog::choice() const
 {
     FontChoice c;
-    c.font = cbFace->currentFont();
+    c.font = QFont(cbFace->currentText());
     c.font.setPointSize(cbSize->currentData().toInt());
     c.font.setItalic(cbStyle->currentIndex() % 2 == 1);
     c.font.setBold(cbStyle->currentIndex() >= 2);

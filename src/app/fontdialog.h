@@ -6,7 +6,6 @@
 
 class QCheckBox;
 class QComboBox;
-class QFontComboBox;
 class QLabel;
 
 namespace tessary {
@@ -23,7 +22,7 @@ public:
 
     FontChoice choice() const;
 
-    QFontComboBox *cbFace;
+    QComboBox *cbFace;
     QComboBox *cbStyle;
     QComboBox *cbSize;
     QCheckBox *cbStrikeOut;

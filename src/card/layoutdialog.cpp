@@ -23,7 +23,7 @@ namespace tessary {
 
 namespace {
 
-constexpr int kDialogWidth = 476;
+constexpr int kDialogWidth = 540;
 constexpr int kDialogHeight = 372;
 // The background frame for the landscape styles and for the portrait one.
 constexpr QSize kLandscapeBox(324, 204);
@@ -135,17 +135,17 @@ void TFmLayout::buildWindow()
 
 void TFmLayout::buildFieldsPage(QWidget *page)
 {
-    gbCaptions = makeGroup(page, "gbCaptions", QStringLiteral("Captions"), QRect(8, 6, 176, 268));
-    gbFields = makeGroup(page, "gbFields", QStringLiteral("Data Fields"), QRect(192, 6, 248, 268));
+    gbCaptions = makeGroup(page, "gbCaptions", QStringLiteral("Captions"), QRect(8, 6, 200, 268));
+    gbFields = makeGroup(page, "gbFields", QStringLiteral("Data Fields"), QRect(216, 6, 296, 268));
     for (int i = 0; i < kCardRows; ++i) {
         const int y = 22 + i * 34;
-        bCaption[size_t(i)] = makeButton(gbCaptions, "", QString(), QRect(10, y, 156, 28));
+        bCaption[size_t(i)] = makeButton(gbCaptions, "", QString(), QRect(10, y, 180, 28));
         bCaption[size_t(i)]->setObjectName(QStringLiteral("bCaption%1").arg(i + 1));
         setCaption(bCaption[size_t(i)], i, QString());
 
         auto *list = new QComboBox(gbFields);
         list->setObjectName(QStringLiteral("lstField%1").arg(i + 1));
-        list->setGeometry(10, y + 1, 228, 26);
+        list->setGeometry(10, y + 1, 276, 26);
         list->setEditable(false);
         list->setAccessibleName(QStringLiteral("Data field of row %1").arg(i + 1));
         lstField[size_t(i)] = list;
@@ -157,7 +157,7 @@ void TFmLayout::buildBackgroundPage(QWidget *page)
     cbPrintBack = named(new QCheckBox(QStringLiteral("Print Background"), page), "cbPrintBack");
     cbPrintBack->setGeometry(10, 6, 200, 22);
 
-    gbBack = makeGroup(page, "gbBack", QStringLiteral("Card Background"), QRect(8, 30, 432, 244));
+    gbBack = makeGroup(page, "gbBack", QStringLiteral("Card Background"), QRect(8, 30, 504, 244));
     auto *frame = named(new QFrame(gbBack), "frBack");
     frame->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     frame->setLineWidth(kFrameWidth);
@@ -177,13 +177,13 @@ void TFmLayout::buildBackgroundPage(QWidget *page)
 
 void TFmLayout::buildStylePage(QWidget *page)
 {
-    rgStyle = makeGroup(page, "rgStyle", QStringLiteral("Card Style"), QRect(8, 6, 432, 268));
+    rgStyle = makeGroup(page, "rgStyle", QStringLiteral("Card Style"), QRect(8, 6, 504, 268));
     rbStyle[0] = makeChoice(rgStyle, QStringLiteral("rbStyle1"), cardStyleDrawing(CardStyle::Style1),
-                            QStringLiteral("Style 1: landscape card, photo at the left"), QPoint(16, 100));
+                            QStringLiteral("Style 1: landscape card, photo at the left"), QPoint(36, 100));
     rbStyle[1] = makeChoice(rgStyle, QStringLiteral("rbStyle2"), cardStyleDrawing(CardStyle::Style2),
-                            QStringLiteral("Style 2: landscape card, photo at the right"), QPoint(156, 100));
+                            QStringLiteral("Style 2: landscape card, photo at the right"), QPoint(196, 100));
     rbStyle[2] = makeChoice(rgStyle, QStringLiteral("rbStyle3"), cardStyleDrawing(CardStyle::Style3),
-                            QStringLiteral("Style 3: portrait card, photo at the top"), QPoint(296, 84));
+                            QStringLiteral("Style 3: portrait card, photo at the top"), QPoint(356, 84));
     groupOf(rgStyle, rbStyle);
 }
 
@@ -192,12 +192,12 @@ void TFmLayout::buildCustomPage(QWidget *page)
     cbCustom = named(new QCheckBox(QStringLiteral("Custom Options"), page), "cbCustom");
     cbCustom->setGeometry(10, 6, 200, 22);
 
-    gbOptions = makeGroup(page, "gbOptions", QStringLiteral("Options"), QRect(8, 30, 200, 244));
+    gbOptions = makeGroup(page, "gbOptions", QStringLiteral("Options"), QRect(8, 30, 240, 244));
     cbLines = named(new QCheckBox(QStringLiteral("Print Lines"), gbOptions), "cbLines");
     cbLines->setGeometry(12, 24, 176, 22);
     cbCaptions = named(new QCheckBox(QStringLiteral("Print Captions"), gbOptions), "cbCaptions");
     cbCaptions->setGeometry(12, 52, 176, 22);
-    gbPosition = makeGroup(gbOptions, "gbPosition", QStringLiteral("Text Position"), QRect(12, 88, 176, 64));
+    gbPosition = makeGroup(gbOptions, "gbPosition", QStringLiteral("Text Position"), QRect(12, 88, 216, 64));
     sePosition = named(new QSpinBox(gbPosition), "sePosition");
     sePosition->setGeometry(12, 26, 72, 26);
     sePosition->setRange(kPositionMin, kPositionMax);
@@ -205,22 +205,22 @@ void TFmLayout::buildCustomPage(QWidget *page)
     auto *mm = named(new QLabel(QStringLiteral("mm"), gbPosition), "lbMm");
     mm->setGeometry(90, 26, 40, 26);
 
-    gbFont = makeGroup(page, "gbFont", QStringLiteral("Text Options"), QRect(216, 30, 224, 244));
+    gbFont = makeGroup(page, "gbFont", QStringLiteral("Text Options"), QRect(256, 30, 256, 244));
     lbFont = named(new QLabel(gbFont), "lbFont");
-    lbFont->setGeometry(12, 24, 200, 150);
+    lbFont->setGeometry(12, 24, 232, 150);
     lbFont->setAlignment(Qt::AlignCenter);
     lbFont->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     lbFont->setAutoFillBackground(true);
-    bChange = makeButton(gbFont, "bChange", QStringLiteral("Change"), QRect(72, 190, 80, 28));
+    bChange = makeButton(gbFont, "bChange", QStringLiteral("Change"), QRect(88, 190, 80, 28));
 }
 
 void TFmLayout::buildPaperPage(QWidget *page)
 {
-    rgSize = makeGroup(page, "rgSize", QStringLiteral("Size"), QRect(8, 6, 200, 268));
+    rgSize = makeGroup(page, "rgSize", QStringLiteral("Size"), QRect(8, 6, 240, 268));
     rbPaper[0] = makeChoice(rgSize, QStringLiteral("rbPaper1"), paperDrawing(0),
-                            QStringLiteral("A6 sheet, two cards"), QPoint(14, 92));
+                            QStringLiteral("A6 sheet, two cards"), QPoint(24, 92));
     rbPaper[1] = makeChoice(rgSize, QStringLiteral("rbPaper2"), paperDrawing(1),
-                            QStringLiteral("A4 sheet, ten cards"), QPoint(100, 80));
+                            QStringLiteral("A4 sheet, ten cards"), QPoint(130, 80));
     groupOf(rgSize, rbPaper);
 
     // Never shown: the alignment is carried from loading to saving.
@@ -234,17 +234,17 @@ void TFmLayout::buildPaperPage(QWidget *page)
                             QStringLiteral("Card at the right of the sheet"), QPoint(14, 170));
     groupOf(rgAlign, rbAlign);
 
-    gbAdjust = makeGroup(page, "gbAdjust", QStringLiteral("Fine adjustment"), QRect(216, 6, 224, 268));
+    gbAdjust = makeGroup(page, "gbAdjust", QStringLiteral("Fine adjustment"), QRect(256, 6, 256, 268));
     auto *horizontal = named(new QLabel(QStringLiteral("Horizontal"), gbAdjust), "lbHorizontal");
     horizontal->setGeometry(12, 24, 120, 20);
     sbX = named(new QScrollBar(Qt::Horizontal, gbAdjust), "sbX");
-    sbX->setGeometry(12, 46, 150, 18);
+    sbX->setGeometry(12, 46, 180, 18);
     sbX->setRange(kOffsetXMin, kOffsetXMax);
     sbX->setPageStep(5);
     sbX->setAccessibleName(QStringLiteral("Horizontal"));
     horizontal->setBuddy(sbX);
     lbX = named(new QLabel(QStringLiteral("0"), gbAdjust), "lbX");
-    lbX->setGeometry(170, 46, 40, 18);
+    lbX->setGeometry(200, 46, 40, 18);
     lbX->setAccessibleName(QStringLiteral("Horizontal offset"));
 
     auto *vertical = named(new QLabel(QStringLiteral("Vertical"), gbAdjust), "lbVertical");
@@ -259,7 +259,7 @@ void TFmLayout::buildPaperPage(QWidget *page)
     lbY->setGeometry(56, 166, 40, 18);
     lbY->setAccessibleName(QStringLiteral("Vertical offset"));
 
-    bReset = makeButton(gbAdjust, "bReset", QStringLiteral("Reset"), QRect(130, 226, 80, 28));
+    bReset = makeButton(gbAdjust, "bReset", QStringLiteral("Reset"), QRect(162, 226, 80, 28));
 }
 
 void TFmLayout::connectControls()
