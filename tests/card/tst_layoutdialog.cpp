@@ -8,6 +8,7 @@
 
 #include "data/records.h"
 #include "photoui/imagecontrol.h"
+#include "photoui/touchdialog.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -259,6 +260,44 @@ private slots:
         QCOMPARE(dialog.imgBack->picture().size(), QSize(200, 300));
         QCOMPARE(dialog.imgBack->toolTip(), QStringLiteral("200 x 300"));
         QCOMPARE(dialog.settings.background.size(), QSize(200, 300));
+    }
+
+    // The hidden "Adjust" opens the touch-up dialog on a copy of the
+    // background; only "Confirm" replaces it, with the preview.
+    void adjustOpensTheTouchUpOnTheBackground()
+    {
+        testing::CardDb db;
+        ScopedScriptedPrompts prompts;
+        storeBackground(db, filled(40, 30, QColor(200, 100, 50)));
+        TFmLayout dialog(*db.ds);
+        const auto inTouchUp = [](std::function<void(TDlgTouch &)> step) {
+            QTimer::singleShot(0, [step] {
+                auto *touch = qobject_cast<TDlgTouch *>(QApplication::activeModalWidget());
+                QVERIFY(touch);
+                step(*touch);
+                if (touch->isVisible())
+                    touch->reject();
+            });
+        };
+        inTouchUp([](TDlgTouch &t) {
+            QCOMPARE(t.imgSrc->picture().size(), QSize(40, 30));
+            t.sbRed->setValue(-100);
+            t.Button3->click();
+            t.Button2->click(); // Cancel
+        });
+        const QImage before = dialog.settings.background;
+        QVERIFY(before.pixelColor(1, 1).red() > 150);
+        dialog.Button10->click();
+        QCOMPARE(dialog.settings.background, before);
+
+        inTouchUp([](TDlgTouch &t) {
+            t.sbRed->setValue(-100);
+            t.Button3->click();
+            t.Button1->click(); // Confirm
+        });
+        dialog.Button10->click();
+        QCOMPARE(dialog.settings.background.pixelColor(1, 1).red(), 0);
+        QCOMPARE(dialog.imgBack->picture().pixelColor(1, 1).red(), 0);
     }
 
     void clearThenSaveStoresAWhitePictureOfTheFormerSize()
