@@ -2,6 +2,7 @@
 
 #include "about.h"
 #include "card/cardprinting.h"
+#include "card/layout.h"
 #include "card/memlist.h"
 #include "lookups.h"
 #include "placement.h"
@@ -412,10 +413,7 @@ void TVaraDavuz::buildMenus()
     connect(actCheckList, &QAction::triggered, this,
             [this] { guarded([this] { tessary::TqrMemList::ShowCheckList(m_data.src, this); }); });
 
-    // Commands whose operations are not part of this build yet stay visible
-    // but disabled, so nothing pretends to work.
-    for (QAction *a : {actLayout})
-        a->setEnabled(false);
+    connect(actLayout, &QAction::triggered, this, [this] { guarded([this] { actLayoutExecute(); }); });
 
     // Card printing and preview, with the stored layout.
     const auto cards = [this](void (*command)(tessary::CardPrinting &, int)) {
@@ -434,6 +432,11 @@ void TVaraDavuz::buildMenus()
     connect(actPrint, &QAction::triggered, this, print);
     connect(bPrintAll, &QPushButton::clicked, this,
             cards([](tessary::CardPrinting &p, int group) { p.PrintAll(group); }));
+}
+
+void TVaraDavuz::actLayoutExecute()
+{
+    tessary::TFmLayout::ShowLayout(m_data, *cardOutput, this);
 }
 
 void TVaraDavuz::showAbout()

@@ -173,6 +173,8 @@ private:
     // refreshes the counts.
     void listCurrentGroup();
     void showAbout();
+    // "Card Layout": the layout dialog, modal; its previews go to cardOutput.
+    void actLayoutExecute();
 
     tessary::Tdsrc &m_data;
     std::unique_ptr<tessary::QueryTableModel> m_model;

@@ -1,8 +1,9 @@
 #include "widgetprompts.h"
 
+#include "fontdialog.h"
+
 #include <QApplication>
 #include <QFileDialog>
-#include <QFontDialog>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -70,7 +71,8 @@ bool WidgetPrompts::askYesNo(MessageKind kind, const QString &title, const QStri
     return box.clickedButton() == yes;
 }
 
-std::optional<QString> WidgetPrompts::inputText(const QString &caption, const QString &prompt, int maxLength)
+std::optional<QString> WidgetPrompts::inputText(const QString &caption, const QString &prompt, int maxLength,
+                                                const QString &initial)
 {
     QInputDialog dialog;
     dialog.setWindowTitle(caption);
@@ -80,6 +82,7 @@ std::optional<QString> WidgetPrompts::inputText(const QString &caption, const QS
     dialog.setCancelButtonText(QStringLiteral("Cancel"));
     if (QLineEdit *edit = dialog.findChild<QLineEdit *>())
         edit->setMaxLength(maxLength);
+    dialog.setTextValue(initial);
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     return dialog.textValue();
@@ -105,13 +108,12 @@ QString WidgetPrompts::saveFileName(const QString &title, const QString &filter,
     return dialog.selectedFiles().constFirst();
 }
 
-std::optional<QFont> WidgetPrompts::chooseFont(const QFont &initial)
+std::optional<FontChoice> WidgetPrompts::chooseFont(const FontChoice &initial, FontSizes sizes)
 {
-    bool ok = false;
-    const QFont font = QFontDialog::getFont(&ok, initial);
-    if (!ok)
+    FontDialog dialog(initial, sizes);
+    if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
-    return font;
+    return dialog.choice();
 }
 
 void WidgetPrompts::beep()

@@ -11,11 +11,12 @@ class WidgetPrompts : public PromptService
 public:
     MessageResult message(MessageKind kind, const QString &title, const QString &text, bool withCancel) override;
     bool askYesNo(MessageKind kind, const QString &title, const QString &text) override;
-    std::optional<QString> inputText(const QString &caption, const QString &prompt, int maxLength) override;
+    std::optional<QString> inputText(const QString &caption, const QString &prompt, int maxLength,
+                                     const QString &initial = QString()) override;
     QString openFileName(const QString &title, const QString &filter, const QString &initialDir) override;
     QString saveFileName(const QString &title, const QString &filter, const QString &initialDir,
                          const QString &defaultExt) override;
-    std::optional<QFont> chooseFont(const QFont &initial) override;
+    std::optional<FontChoice> chooseFont(const FontChoice &initial, FontSizes sizes = {}) override;
     void beep() override;
 };
 

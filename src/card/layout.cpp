@@ -1,9 +1,32 @@
 #include "layout.h"
 
+#include "card/cardprinting.h"
 #include "data/errors.h"
 #include "data/prompts.h"
+#include "photo/picture.h"
+#include "photoui/imagecontrol.h"
+#include "photoui/picturecontrol.h"
+#include "photoui/touchdialog.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QTabWidget>
 
 namespace tessary {
+
+namespace {
+
+// The longest caption the catalogue stores.
+constexpr int kCaptionMaxLength = 255;
+// The sizes the font dialog offers for the sample font.
+constexpr FontSizes kSampleFontSizes{8, 18};
+
+} // namespace
 
 TFmLayout::TFmLayout(Tdsrc &data, QWidget *parent)
     : QDialog(parent)
@@ -13,10 +36,14 @@ TFmLayout::TFmLayout(Tdsrc &data, QWidget *parent)
 {
     setObjectName(QStringLiteral("FmLayout"));
     setWindowTitle(QStringLiteral("Card Layout"));
+    setModal(true);
     param.setSql(layoutParamSql());
     param.setDeclaredColumns(layoutParamColumns());
     fields.setSql(layoutFieldsSql());
     fields.setDeclaredColumns(layoutFieldsColumns());
+    buildWindow();
+    // A loading error is reported; the controls show what loaded and the
+    // initial states for the rest.
     guarded([this] { LoadSettings(); });
 }
 
@@ -24,12 +51,26 @@ TFmLayout::~TFmLayout() = default;
 
 void TFmLayout::LoadSettings()
 {
-    loadLayoutSettings(param, fields, settings);
+    try {
+        loadLayoutSettings(param, fields, settings);
+    } catch (...) {
+        ShowSettings();
+        pcLayout->setCurrentIndex(0);
+        throw;
+    }
+    ShowSettings();
+    pcLayout->setCurrentIndex(0);
 }
 
 void TFmLayout::SaveSettings()
 {
-    saveLayoutSettings(param, fields, settings);
+    try {
+        saveLayoutSettings(param, fields, settings);
+    } catch (...) {
+        ShowSettings();
+        throw;
+    }
+    ShowSettings();
     ShowSettingsSaved();
 }
 
@@ -37,6 +78,7 @@ void TFmLayout::ReloadFieldLists()
 {
     param.first();
     reloadFieldLists(param, fields, settings);
+    ShowSettings();
 }
 
 int TFmLayout::ReadStoredInteger(const QString &column)
@@ -50,6 +92,133 @@ void TFmLayout::CardRun(CardMode mode, CardOutput &output)
 {
     const bool a4 = ReadStoredInteger(QStringLiteral("psize")) != 0;
     runCards(settings, a4, mode, m_data.QList, output);
+}
+
+void TFmLayout::ShowLayout(Tdsrc &data, CardOutput &output, QWidget *owner)
+{
+    TFmLayout dialog(data, owner);
+    while (dialog.exec() == PreviewResult) {
+        // A failing preview is reported and the dialog comes back with its
+        // edits, as after any preview.
+        guarded([&] { dialog.PreviewSample(output); });
+    }
+}
+
+void TFmLayout::PreviewSample(CardOutput &output)
+{
+    CardPrinting printing(m_data, output);
+    printing.PreviewSample(*this);
+}
+
+// ---------------------------------------------------------------------------
+
+void TFmLayout::bCaptionClick(int row)
+{
+    QPushButton *button = bCaption[size_t(row)];
+    const QString current = button->text();
+    const std::optional<QString> entered =
+        prompts().inputText(QStringLiteral("Change caption name"), current, kCaptionMaxLength, current);
+    if (!entered)
+        return;
+    settings.rowCaption[size_t(row)] = *entered;
+    button->setText(*entered);
+    button->setAccessibleName(entered->isEmpty() ? QStringLiteral("Caption of row %1").arg(row + 1) : *entered);
+}
+
+void TFmLayout::lstFieldChange(int row)
+{
+    if (!m_showing)
+        settings.rowField[size_t(row)] = lstField[size_t(row)]->currentIndex();
+}
+
+void TFmLayout::showBackground()
+{
+    imgBack->setPicture(settings.background);
+    ShowPictureSize(*imgBack);
+}
+
+void TFmLayout::bLoadClick()
+{
+    LoadPictureFile(this, *imgBack, 0, 0);
+}
+
+void TFmLayout::bClearClick()
+{
+    QImage white = imgBack->picture();
+    if (white.isNull())
+        white = ClearedPicture();
+    white.fill(Qt::white);
+    imgBack->setPicture(std::move(white));
+    ShowPictureSize(*imgBack);
+}
+
+void TFmLayout::bRotateClick()
+{
+    RotatePicture(this, *imgBack);
+    ShowPictureSize(*imgBack);
+}
+
+void TFmLayout::Button10Click()
+{
+    QImage picture = imgBack->picture();
+    if (TDlgTouch::TouchUp(this, picture)) {
+        imgBack->setPicture(std::move(picture));
+        ShowPictureSize(*imgBack);
+    }
+}
+
+void TFmLayout::rbStyleClick(CardStyle style)
+{
+    settings.style = style;
+    fitPictureBox();
+}
+
+void TFmLayout::cbCustomClick()
+{
+    const bool on = cbCustom->isChecked();
+    if (!m_showing)
+        settings.custom = on;
+    // Hidden groups keep their values; they are saved all the same.
+    gbOptions->setVisible(on);
+    gbFont->setVisible(on);
+}
+
+void TFmLayout::bChangeClick()
+{
+    const std::optional<FontChoice> chosen =
+        prompts().chooseFont({settings.sampleFont(), settings.sampleColor()}, kSampleFontSizes);
+    if (!chosen)
+        return;
+    settings.setSampleFont(chosen->font, chosen->color);
+    showSampleFont();
+}
+
+void TFmLayout::bResetClick()
+{
+    sbX->setValue(0);
+    sbY->setValue(0);
+}
+
+void TFmLayout::bPreviewClick()
+{
+    done(PreviewResult);
+}
+
+void TFmLayout::bSaveClick()
+{
+    SaveSettings();
+}
+
+void TFmLayout::showEvent(QShowEvent *event)
+{
+    // Centred on the screen of the owner (or the primary screen).
+    QScreen *screen = parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen();
+    if (screen) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+    QDialog::showEvent(event);
 }
 
 } // namespace tessary

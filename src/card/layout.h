@@ -6,14 +6,31 @@
 
 #include <QDialog>
 
+#include <array>
+#include <memory>
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class QRadioButton;
+class QScrollBar;
+class QSpinBox;
+class QTabWidget;
+
 namespace tessary {
+
+class ImageControl;
 
 // The card layout dialog object. It opens its own queries `param` and
 // `fields` on the card database and keeps them open for its lifetime, and
 // loads the stored layout into `settings` when it is created. Print and
 // preview commands create one without showing it, only to hold the stored
 // settings; the dialog "Card Layout" edits the same value through its
-// controls.
+// controls: every control writes its edit into `settings` at once, and
+// loading or saving shows `settings` in the controls again. Nothing reaches
+// the database but "Save Settings".
 class TFmLayout : public QDialog
 {
     Q_OBJECT
@@ -25,6 +42,19 @@ public:
     ~TFmLayout() override;
 
     Tdsrc &data() const { return m_data; }
+
+    // The dialog's result when it was closed by "Preview".
+    static constexpr int PreviewResult = 2;
+
+    // The command "Card Layout": one dialog object, shown modally; after
+    // "Preview" the sample cards are previewed through `output` and the same
+    // object is shown again with its edits. Any other way of closing ends
+    // the command and discards unsaved edits.
+    static void ShowLayout(Tdsrc &data, CardOutput &output, QWidget *owner = nullptr);
+
+    // The dialog's "Preview" after the dialog has closed: the sample members
+    // with the settings as edited, on the stored paper, through `output`.
+    void PreviewSample(CardOutput &output);
 
     // The working copy of the layout.
     LayoutSettings settings;
@@ -51,8 +81,86 @@ public:
     // closed here.
     void CardRun(CardMode mode, CardOutput &output);
 
+    // Shows `settings` in the controls.
+    void ShowSettings();
+
+    // Control events.
+    void bCaptionClick(int row);
+    void lstFieldChange(int row);
+    void bLoadClick();
+    void bClearClick();
+    void bRotateClick();
+    void Button10Click(); // "Adjust": the touch-up dialog on the background
+    void rbStyleClick(CardStyle style);
+    void cbCustomClick();
+    void bChangeClick();
+    void bResetClick();
+    void bPreviewClick();
+    void bSaveClick();
+
+    // The controls, each named as its objectName.
+    QTabWidget *pcLayout = nullptr;
+    // "Data Fields"
+    QGroupBox *gbCaptions = nullptr;
+    std::array<QPushButton *, kCardRows> bCaption{};
+    QGroupBox *gbFields = nullptr;
+    std::array<QComboBox *, kCardRows> lstField{};
+    // "Card Background"
+    QCheckBox *cbPrintBack = nullptr;
+    QGroupBox *gbBack = nullptr;
+    ImageControl *imgBack = nullptr;
+    QPushButton *bLoad = nullptr;
+    QPushButton *bClear = nullptr;
+    QPushButton *bRotate = nullptr;
+    QPushButton *Button10 = nullptr; // "Adjust", never visible
+    // "Card Style"
+    QGroupBox *rgStyle = nullptr;
+    std::array<QRadioButton *, 3> rbStyle{};
+    // "Custom Options"
+    QCheckBox *cbCustom = nullptr;
+    QGroupBox *gbOptions = nullptr;
+    QCheckBox *cbLines = nullptr;
+    QCheckBox *cbCaptions = nullptr;
+    QGroupBox *gbPosition = nullptr;
+    QSpinBox *sePosition = nullptr;
+    QGroupBox *gbFont = nullptr;
+    QLabel *lbFont = nullptr;
+    QPushButton *bChange = nullptr;
+    // "Paper"
+    QGroupBox *rgSize = nullptr;
+    std::array<QRadioButton *, 2> rbPaper{};
+    QGroupBox *rgAlign = nullptr; // never visible; carries the alignment
+    std::array<QRadioButton *, 3> rbAlign{};
+    QGroupBox *gbAdjust = nullptr;
+    QScrollBar *sbX = nullptr;
+    QScrollBar *sbY = nullptr;
+    QLabel *lbX = nullptr;
+    QLabel *lbY = nullptr;
+    QPushButton *bReset = nullptr;
+    // The bottom row.
+    QPushButton *bPreview = nullptr;
+    QPushButton *bSave = nullptr;
+    QPushButton *bExit = nullptr;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
 private:
+    void buildWindow();
+    void buildFieldsPage(QWidget *page);
+    void buildBackgroundPage(QWidget *page);
+    void buildStylePage(QWidget *page);
+    void buildCustomPage(QWidget *page);
+    void buildPaperPage(QWidget *page);
+    void connectControls();
+    void showBackground();
+    void showSampleFont();
+    void fitPictureBox();
+
     Tdsrc &m_data;
+    // Set while ShowSettings fills the controls, so their change signals do
+    // not write back into `settings` half-way.
+    bool m_showing = false;
 };
 
 } // namespace tessary

@@ -16,10 +16,13 @@ public:
     {
         return withCancel ? MessageResult::Cancel : MessageResult::Ok;
     }
-    std::optional<QString> inputText(const QString &, const QString &, int) override { return std::nullopt; }
+    std::optional<QString> inputText(const QString &, const QString &, int, const QString &) override
+    {
+        return std::nullopt;
+    }
     QString openFileName(const QString &, const QString &, const QString &) override { return {}; }
     QString saveFileName(const QString &, const QString &, const QString &, const QString &) override { return {}; }
-    std::optional<QFont> chooseFont(const QFont &) override { return std::nullopt; }
+    std::optional<FontChoice> chooseFont(const FontChoice &, FontSizes) override { return std::nullopt; }
     void beep() override {}
 };
 
@@ -150,9 +153,11 @@ MessageResult ScriptedPrompts::message(MessageKind kind, const QString &title, c
     return answer;
 }
 
-std::optional<QString> ScriptedPrompts::inputText(const QString &caption, const QString &prompt, int)
+std::optional<QString> ScriptedPrompts::inputText(const QString &caption, const QString &prompt, int,
+                                                  const QString &initial)
 {
     asked.push_back({QStringLiteral("input"), MessageKind::Information, caption, prompt, true});
+    asked.back().initial = initial;
     if (inputAnswers.empty())
         unscripted(QStringLiteral("input dialog: ") + caption);
     auto answer = inputAnswers.front();
@@ -180,9 +185,11 @@ QString ScriptedPrompts::saveFileName(const QString &title, const QString &filte
     return answer;
 }
 
-std::optional<QFont> ScriptedPrompts::chooseFont(const QFont &)
+std::optional<FontChoice> ScriptedPrompts::chooseFont(const FontChoice &initial, FontSizes sizes)
 {
     asked.push_back({QStringLiteral("font"), MessageKind::Information, {}, {}, true});
+    asked.back().font = initial;
+    asked.back().sizes = sizes;
     if (fontAnswers.empty())
         unscripted(QStringLiteral("font dialog"));
     auto answer = fontAnswers.front();

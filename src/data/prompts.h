@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QFont>
 #include <QString>
 #include <QStringList>
@@ -22,6 +23,24 @@ enum class MessageKind { Error, Information, Confirmation, Warning, Plain };
 
 enum class MessageResult { Ok, Cancel };
 
+// What a font dialog edits: the font (face, size, style, underline,
+// strike-out) and the colour of its text.
+struct FontChoice
+{
+    QFont font;
+    QColor color = Qt::black;
+
+    bool operator==(const FontChoice &other) const { return font == other.font && color == other.color; }
+};
+
+// The point sizes a font dialog offers; 0 for either bound leaves the
+// dialog's own list.
+struct FontSizes
+{
+    int minimum = 0;
+    int maximum = 0;
+};
+
 class PromptService
 {
 public:
@@ -39,8 +58,10 @@ public:
         return message(kind, title, text, true) == MessageResult::Ok;
     }
 
-    // A text-input dialog; nullopt when cancelled.
-    virtual std::optional<QString> inputText(const QString &caption, const QString &prompt, int maxLength) = 0;
+    // A text-input dialog whose input starts with `initial`; nullopt when
+    // cancelled.
+    virtual std::optional<QString> inputText(const QString &caption, const QString &prompt, int maxLength,
+                                             const QString &initial = QString()) = 0;
 
     // File dialogs; the empty text when cancelled. `initialDir` may name a
     // file, which is then proposed. The save dialog asks no replace
@@ -50,8 +71,9 @@ public:
     virtual QString saveFileName(const QString &title, const QString &filter, const QString &initialDir,
                                  const QString &defaultExt) = 0;
 
-    // A font dialog; nullopt when cancelled.
-    virtual std::optional<QFont> chooseFont(const QFont &initial) = 0;
+    // A font dialog with effects (colour, underline, strike-out) offering the
+    // point sizes of `sizes`; nullopt when cancelled.
+    virtual std::optional<FontChoice> chooseFont(const FontChoice &initial, FontSizes sizes = {}) = 0;
 
     // The system's default message beep.
     virtual void beep() = 0;
@@ -103,23 +125,27 @@ public:
         QString text;
         bool withCancel = false;
         bool yesNo = false; // a Yes / No question (answered like OK / Cancel)
+        QString initial{};  // input dialogs: the text the input starts with
+        FontChoice font{};  // font dialogs: the font offered at the start
+        FontSizes sizes{};  // font dialogs: the sizes offered
     };
 
     std::vector<Asked> asked;
     std::deque<MessageResult> messageAnswers;        // for questions with Cancel; none left: fatal
     std::deque<std::optional<QString>> inputAnswers;
     std::deque<QString> fileAnswers;
-    std::deque<std::optional<QFont>> fontAnswers;
+    std::deque<std::optional<FontChoice>> fontAnswers;
     int beeps = 0;
 
     MessageResult message(MessageKind kind, const QString &title, const QString &text, bool withCancel) override;
     // Recorded as a message with yesNo set; Ok in messageAnswers is Yes.
     bool askYesNo(MessageKind kind, const QString &title, const QString &text) override;
-    std::optional<QString> inputText(const QString &caption, const QString &prompt, int maxLength) override;
+    std::optional<QString> inputText(const QString &caption, const QString &prompt, int maxLength,
+                                     const QString &initial = QString()) override;
     QString openFileName(const QString &title, const QString &filter, const QString &initialDir) override;
     QString saveFileName(const QString &title, const QString &filter, const QString &initialDir,
                          const QString &defaultExt) override;
-    std::optional<QFont> chooseFont(const QFont &initial) override;
+    std::optional<FontChoice> chooseFont(const FontChoice &initial, FontSizes sizes = {}) override;
     void beep() override { ++beeps; }
 
     // Replaces the fatal end for an unscripted question (tests of this class):

@@ -4,6 +4,7 @@
 
 #include "appfixture.h"
 
+#include "card/layout.h"
 #include "photoui/imagecontrol.h"
 
 #include <QAbstractSpinBox>
@@ -18,6 +19,7 @@
 #include <QLineEdit>
 #include <QSpinBox>
 #include <QTableView>
+#include <QTimer>
 
 using namespace apptest;
 using tessary::ScopedScriptedPrompts;
@@ -52,6 +54,7 @@ private slots:
     void everyInputControlIsNamed();
     void tabOrderOfDetailPane();
     void unreachableControlsStayHidden();
+    void cardLayoutOpensTheDialog();
 };
 
 void TestMainWindow::firstStartUsesDefaults()
@@ -596,6 +599,85 @@ void TestMainWindow::unreachableControlsStayHidden()
     // The export command is on no menu.
     for (QAction *menu : window.menuBar()->actions())
         QVERIFY(!menu->menu()->actions().contains(window.actExport));
+    QVERIFY(prompts->asked.empty());
+}
+
+namespace {
+
+// Counts the previews the card commands send.
+class CountingOutput : public tessary::CardOutput
+{
+public:
+    int previews = 0;
+    void print(tessary::CardReport &) override {}
+    void preview(tessary::CardReport &, const std::function<std::unique_ptr<tessary::CardReport>()> &) override
+    {
+        ++previews;
+    }
+};
+
+// Answers each showing of a layout dialog with the next step.
+class LayoutScript : public QObject
+{
+public:
+    explicit LayoutScript(std::vector<std::function<void(tessary::TFmLayout &)>> steps) : m_steps(std::move(steps))
+    {
+        qApp->installEventFilter(this);
+    }
+    ~LayoutScript() override { qApp->removeEventFilter(this); }
+    std::vector<tessary::TFmLayout *> shown;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        auto *dialog = qobject_cast<tessary::TFmLayout *>(watched);
+        if (dialog && event->type() == QEvent::Show) {
+            shown.push_back(dialog);
+            QTimer::singleShot(0, dialog, [this, dialog] {
+                const size_t step = shown.size() - 1;
+                if (step < m_steps.size())
+                    m_steps[step](*dialog);
+                if (dialog->isVisible() && (step + 1 >= m_steps.size() || QTest::currentTestFailed()))
+                    dialog->reject();
+            });
+        }
+        return false;
+    }
+
+private:
+    std::vector<std::function<void(tessary::TFmLayout &)>> m_steps;
+};
+
+} // namespace
+
+// "Card Layout" opens the modal dialog over the window; its "Preview" goes
+// to the window's card output and brings the same dialog back.
+void TestMainWindow::cardLayoutOpensTheDialog()
+{
+    ProgramFolder folder;
+    folder.addMember(QStringLiteral("Amy"), 0);
+    ScopedScriptedPrompts prompts;
+    Tdsrc data;
+    TVaraDavuz window(data, folder.path());
+    auto *output = new CountingOutput;
+    window.cardOutput.reset(output);
+    QVERIFY(window.actLayout->isEnabled());
+
+    LayoutScript script({
+        [&](tessary::TFmLayout &d) {
+            QCOMPARE(d.parentWidget(), &window);
+            QVERIFY(d.isModal());
+            d.bPreview->click();
+        },
+        [&](tessary::TFmLayout &d) {
+            QCOMPARE(output->previews, 1);
+            d.bExit->click();
+        },
+    });
+    window.actLayout->trigger();
+    QCOMPARE(script.shown.size(), size_t(2));
+    QCOMPARE(script.shown[0], script.shown[1]);
+    QVERIFY(window.findChildren<tessary::TFmLayout *>().isEmpty());
     QVERIFY(prompts->asked.empty());
 }
 

@@ -1,0 +1,577 @@
+// The "Card Layout" dialog driven through its controls: pages and controls,
+// the background frame and its buttons, captions, custom options, the fine
+// adjustment, what "Save Settings" stores, "Preview" with unsaved edits and
+// the command that shows the same dialog again, and names for assistive
+// technology.
+
+#include "cardfixture.h"
+
+#include "data/records.h"
+#include "photoui/imagecontrol.h"
+#include "photoui/touchdialog.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCryptographicHash>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTimer>
+
+#include <sqlite3.h>
+
+using namespace tessary;
+using namespace cardtest;
+
+namespace {
+
+// Every stored value of `param` and `fields`, one "column=value" a line
+// (BLOBs by their hash), read from the file around the program's queries.
+QStringList storedRows(const testing::CardDb &db)
+{
+    QStringList rows;
+    sqlite3 *h = nullptr;
+    sqlite3_open(db.path().toUtf8().constData(), &h);
+    for (const char *sql : {"select * from param", "select * from fields order by seq"}) {
+        sqlite3_stmt *st = nullptr;
+        sqlite3_prepare_v2(h, sql, -1, &st, nullptr);
+        while (sqlite3_step(st) == SQLITE_ROW) {
+            QStringList row;
+            for (int c = 0; c < sqlite3_column_count(st); ++c) {
+                QString value;
+                if (sqlite3_column_type(st, c) == SQLITE_BLOB) {
+                    const QByteArray bytes(static_cast<const char *>(sqlite3_column_blob(st, c)),
+                                           sqlite3_column_bytes(st, c));
+                    value = QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Md5).toHex());
+                } else {
+                    value = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, c)));
+                }
+                row << QString::fromUtf8(sqlite3_column_name(st, c)) + QLatin1Char('=') + value;
+            }
+            rows << row.join(QLatin1Char(' '));
+        }
+        sqlite3_finalize(st);
+    }
+    sqlite3_close(h);
+    return rows;
+}
+
+// One stored value of the param row; BLOBs as their bytes.
+QVariant storedParam(const testing::CardDb &db, const char *column)
+{
+    sqlite3 *h = nullptr;
+    sqlite3_open(db.path().toUtf8().constData(), &h);
+    sqlite3_stmt *st = nullptr;
+    sqlite3_prepare_v2(h, (QByteArray("select ") + column + " from param").constData(), -1, &st, nullptr);
+    QVariant v;
+    if (sqlite3_step(st) == SQLITE_ROW) {
+        if (sqlite3_column_type(st, 0) == SQLITE_BLOB)
+            v = QByteArray(static_cast<const char *>(sqlite3_column_blob(st, 0)), sqlite3_column_bytes(st, 0));
+        else if (sqlite3_column_type(st, 0) != SQLITE_NULL)
+            v = qlonglong(sqlite3_column_int64(st, 0));
+    }
+    sqlite3_finalize(st);
+    sqlite3_close(h);
+    return v;
+}
+
+QStringList storedCaptions(const testing::CardDb &db)
+{
+    QStringList captions;
+    for (const QString &row : storedRows(db))
+        if (row.startsWith(QStringLiteral("seq=")) && row.contains(QStringLiteral(" uname=")))
+            captions << row.mid(row.indexOf(QStringLiteral(" uname=")) + 7);
+    return captions;
+}
+
+void storeBackground(testing::CardDb &db, const QImage &picture)
+{
+    Query q(&db.ds->src, QStringLiteral("p"));
+    q.setSql({QStringLiteral("select * from param")});
+    q.open();
+    q.edit();
+    q.fieldByName(QStringLiteral("bitmap")).setBytes(SavePictureToBlob(picture));
+    q.post();
+}
+
+QImage filled(int width, int height, QColor colour)
+{
+    QImage picture(width, height, QImage::Format_BGR888);
+    picture.fill(colour);
+    return picture;
+}
+
+template <class T>
+T *control(QWidget &dialog, const char *name)
+{
+    T *w = dialog.findChild<T *>(QString::fromLatin1(name));
+    if (!w)
+        qFatal("no control %s", name);
+    return w;
+}
+
+void click(QAbstractButton *button)
+{
+    QVERIFY2(button->isEnabled(), qPrintable(button->objectName()));
+    button->click();
+}
+
+// Runs `steps` one after the other, each when a layout dialog has just been
+// shown (modally, by the command under test).
+class WhenShown : public QObject
+{
+public:
+    explicit WhenShown(std::vector<std::function<void(TFmLayout &)>> steps) : m_steps(std::move(steps))
+    {
+        qApp->installEventFilter(this);
+    }
+    ~WhenShown() override { qApp->removeEventFilter(this); }
+    size_t done = 0;
+    std::vector<TFmLayout *> shown;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        auto *dialog = qobject_cast<TFmLayout *>(watched);
+        if (dialog && event->type() == QEvent::Show) {
+            shown.push_back(dialog);
+            QTimer::singleShot(0, dialog, [this, dialog] {
+                if (done < m_steps.size())
+                    m_steps[done++](*dialog);
+                else
+                    ++done;
+                // A failed step, or one step too many, ends the command.
+                if (done > m_steps.size() || QTest::currentTestFailed() || (done == m_steps.size() && dialog->isVisible()))
+                    dialog->reject();
+            });
+        }
+        return false;
+    }
+
+private:
+    std::vector<std::function<void(TFmLayout &)>> m_steps;
+};
+
+} // namespace
+
+class TestLayoutDialog : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void pagesControlsAndStoredValues()
+    {
+        testing::CardDb db;
+        ScopedScriptedPrompts prompts;
+        setParam(db, {{"f3", 0}, {"f4", 42}, {"style", 2}, {"palign", 2}, {"osx", -7}, {"osy", 12}});
+        TFmLayout dialog(*db.ds);
+        QVERIFY(prompts->asked.empty());
+
+        QCOMPARE(dialog.minimumSize(), dialog.maximumSize());
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("Card Layout"));
+        auto *pages = control<QTabWidget>(dialog, "pcLayout");
+        QStringList tabs;
+        for (int i = 0; i < pages->count(); ++i)
+            tabs << pages->tabText(i);
+        QCOMPARE(tabs, (QStringList{QStringLiteral("Data Fields"), QStringLiteral("Card Background"),
+                                    QStringLiteral("Card Style"), QStringLiteral("Custom Options"),
+                                    QStringLiteral("Paper")}));
+        QCOMPARE(pages->currentIndex(), 0);
+        QVERIFY(dialog.bPreview->x() < dialog.bSave->x() && dialog.bSave->x() < dialog.bExit->x());
+        QCOMPARE(dialog.bSave->text(), QStringLiteral("Save Settings"));
+
+        // Rows: stored 1, 2, 0, a number without a catalogue row, 5, 6, 8.
+        const QStringList expected{kNotUsed, QStringLiteral("ID"), QStringLiteral("Name"), QStringLiteral("CName"),
+                                   QStringLiteral("Position"), QStringLiteral("Date Join"),
+                                   QStringLiteral("Expiry Date"), QStringLiteral("Remark"), QStringLiteral("Group"),
+                                   QStringLiteral("Card No")};
+        for (QComboBox *list : dialog.lstField) {
+            QStringList items;
+            for (int i = 0; i < list->count(); ++i)
+                items << list->itemText(i);
+            QCOMPARE(items, expected);
+            QVERIFY(!list->isEditable());
+        }
+        QCOMPARE(dialog.lstField[0]->currentIndex(), 1);
+        QCOMPARE(dialog.lstField[2]->currentText(), kNotUsed);
+        QCOMPARE(dialog.lstField[3]->currentIndex(), -1);
+        QCOMPARE(dialog.lstField[6]->currentText(), QStringLiteral("Group"));
+        QCOMPARE(dialog.bCaption[0]->text(), QStringLiteral("ID"));
+        QCOMPARE(dialog.bCaption[2]->text(), QString());
+        QCOMPARE(dialog.bCaption[3]->text(), QString());
+
+        // Style 3 opens with the narrow frame; the rest as stored.
+        QVERIFY(dialog.rbStyle[2]->isChecked());
+        QCOMPARE(dialog.imgBack->size(), QSize(125, 204));
+        QVERIFY(dialog.cbPrintBack->isChecked());
+        QVERIFY(dialog.rbPaper[0]->isChecked());
+        QCOMPARE(dialog.sbX->value(), -7);
+        QCOMPARE(dialog.lbX->text(), QStringLiteral("-7"));
+        QCOMPARE(dialog.lbY->text(), QStringLiteral("12"));
+        QCOMPARE(dialog.sePosition->value(), 30);
+        QCOMPARE(dialog.lbFont->text(), QStringLiteral("Demo Text"));
+        QCOMPARE(dialog.lbFont->alignment(), Qt::AlignCenter);
+
+        // Never shown: "Adjust" and the alignment, which carries palign.
+        dialog.show();
+        QVERIFY(dialog.Button10->isHidden());
+        QVERIFY(dialog.rgAlign->isHidden());
+        QVERIFY(dialog.rbAlign[2]->isChecked());
+
+        // Nothing selected in row 4 is saved as -1; the alignment unchanged.
+        click(dialog.bSave);
+        QCOMPARE(storedParam(db, "f4").toInt(), -1);
+        QCOMPARE(storedParam(db, "palign").toInt(), 2);
+        QCOMPARE(storedParam(db, "style").toInt(), 2);
+    }
+
+    void backgroundFrameFollowsTheStyle()
+    {
+        testing::CardDb db;
+        ScopedScriptedPrompts prompts;
+        storeBackground(db, filled(300, 200, Qt::red));
+        TFmLayout dialog(*db.ds);
+        QCOMPARE(dialog.imgBack->size(), QSize(324, 204));
+        QCOMPARE(dialog.imgBack->toolTip(), QStringLiteral("300 x 200"));
+
+        click(dialog.rbStyle[2]);
+        QCOMPARE(dialog.imgBack->size(), QSize(125, 204));
+        QCOMPARE(dialog.settings.style, CardStyle::Style3);
+        // Squeezed into the frame, the picture itself unchanged.
+        QCOMPARE(dialog.imgBack->picture().size(), QSize(300, 200));
+        const QImage shown = dialog.imgBack->grab().toImage();
+        QCOMPARE(shown.size(), QSize(125, 204));
+        QCOMPARE(QColor(shown.pixel(120, 200)).red() > 200, true);
+
+        click(dialog.rbStyle[0]);
+        QCOMPARE(dialog.imgBack->size(), QSize(324, 204));
+        click(dialog.rbStyle[1]);
+        QCOMPARE(dialog.imgBack->size(), QSize(324, 204));
+        QCOMPARE(dialog.settings.style, CardStyle::Style2);
+
+        // "Rotate" turns it a quarter; the tooltip follows.
+        click(dialog.bRotate);
+        QCOMPARE(dialog.imgBack->picture().size(), QSize(200, 300));
+        QCOMPARE(dialog.imgBack->toolTip(), QStringLiteral("200 x 300"));
+        QCOMPARE(dialog.settings.background.size(), QSize(200, 300));
+    }
+
+    // The hidden "Adjust" opens the touch-up dialog on a copy of the
+    // background; only "Confirm" replaces it, with the preview.
+    void adjustOpensTheTouchUpOnTheBackground()
+    {
+        testing::CardDb db;
+        ScopedScriptedPrompts prompts;
+        storeBackground(db, filled(40, 30, QColor(200, 100, 50)));
+        TFmLayout dialog(*db.ds);
+        const auto inTouchUp = [](std::function<void(TDlgTouch &)> step) {
+            QTimer::singleShot(0, [step] {
+                auto *touch = qobject_cast<TDlgTouch *>(QApplication::activeModalWidget());
+                QVERIFY(touch);
+                step(*touch);
+                if (touch->isVisible())
+                    touch->reject();
+            });
+        };
+        inTouchUp([](TDlgTouch &t) {
+            QCOMPARE(t.imgSrc->picture().size(), QSize(40, 30));
+            t.sbRed->setValue(-100);
+            t.Button3->click();
+            t.Button2->click(); // Cancel
+        });
+        const QImage before = dialog.settings.background;
+        QVERIFY(before.pixelColor(1, 1).red() > 150);
+        dialog.Button10->click();
+        QCOMPARE(dialog.settings.background, before);
+
+        inTouchUp([](TDlgTouch &t) {
+            t.sbRed->setValue(-100);
+            t.Button3->click();
+            t.Button1->click(); // Confirm
+        });
+        dialog.Button10->click();
+        QCOMPARE(dialog.settings.background.pixelColor(1, 1).red(), 0);
+        QCOMPARE(dialog.imgBack->picture().pixelColor(1, 1).red(), 0);
+    }
+
+    void clearThenSaveStoresAWhitePictureOfTheFormerSize()
+    {
+        testing::CardDb db;
+        ScopedScriptedPrompts prompts;
+        storeBackground(db, filled(300, 200, QColor(20, 90, 160)));
+        TFmLayout dialog(*db.ds);
+        dialog.show();
+        click(dialog.bClear);
+        QCOMPARE(dialog.imgBack->toolTip(), QStringLiteral("300 x 200"));
+        // Only the working copy changed.
+        QCOMPARE(LoadPictureFromBlob(storedParam(db, "bitmap").toByteArray()).pixelColor(5, 5).red(), 20);
+
+        click(dialog.bSave);
+        QCOMPARE(prompts->messages(), QStringList{QStringLiteral("Settings are saved.")});
+        QCOMPARE(prompts->asked.back().title, QStringLiteral("Information"));
+        QVERIFY(dialog.isVisible());
+        const QImage stored = LoadPictureFromBlob(storedParam(db, "bitmap").toByteArray());
+        QCOMPARE(stored.size(), QSize(300, 200));
+        for (const QPoint p : {QPoint(0, 0), QPoint(150, 100), QPoint(299, 199)})
+            QVERIFY(stored.pixelColor(p).lightness() >= 250);
+    }
+
+    void captionsThroughTheInputDialog()
+    {
+        testing::CardDb db;
+        ScopedScriptedPrompts prompts;
+        setParam(db, {{"f5", 2}}); // rows 2 and 5 share the field "Name"
+        TFmLayout dialog(*db.ds);
+
+        // Cancel changes nothing; OK takes the text, which may be empty.
+        prompts->inputAnswers = {std::nullopt, QString(), QStringLiteral("Full name"), QStringLiteral("Known as")};
+        click(dialog.bCaption[0]);
+        QCOMPARE(prompts->asked[0].title, QStringLiteral("Change caption name"));
+        QCOMPARE(prompts->asked[0].text, QStringLiteral("ID"));
+        QCOMPARE(prompts->asked[0].initial, QStringLiteral("ID"));
+        QCOMPARE(dialog.bCaption[0]->text(), QStringLiteral("ID"));
+        click(dialog.bCaption[0]);
+        QCOMPARE(dialog.bCaption[0]->text(), QString());
+        QVERIFY(!dialog.bCaption[0]->accessibleName().isEmpty());
+        click(dialog.bCaption[1]);
+        click(dialog.bCaption[4]);
+        // A row given another field keeps its caption, which is saved as
+        // that field's caption.
+        dialog.lstField[2]->setCurrentIndex(7);
+        QCOMPARE(dialog.settings.rowField[2], 7);
+
+        prompts->clear();
+        click(dialog.bSave);
+        QCOMPARE(prompts->messages(), QStringList{QStringLiteral("Settings are saved.")});
+        // The emptied caption is the field's display name again; row 5's
+        // caption, saved last, is the one both rows show.
+        QCOMPARE(dialog.bCaption[0]->text(), QStringLiteral("ID"));
+        QCOMPARE(dialog.bCaption[1]->text(), QStringLiteral("Known as"));
+        QCOMPARE(dialog.bCaption[4]->text(), QStringLiteral("Known as"));
+        QCOMPARE(dialog.bCaption[2]->text(), QStringLiteral("CName"));
+        QCOMPARE(storedCaptions(db), (QStringList{QStringLiteral("ID"), QStringLiteral("Known as"),
+                                                  QStringLiteral("CName"), QStringLiteral("Position"),
+                                                  QStringLiteral("Date Join"), QStringLiteral("Expiry Date"),
+                                                  QStringLiteral("CName"), QStringLiteral("Group"),
+                                                  QStringLiteral("Card No")}));
+        QCOMPARE(storedParam(db, "f3").toInt(), 7);
+    }
+
+    void customOptionsHiddenButSaved()
+    {
+        testing::CardDb db;
+        ScopedScriptedPrompts prompts;
+        TFmLayout dialog(*db.ds);
+        dialog.show();
+        QVERIFY(!dialog.cbCustom->isChecked());
+        QVERIFY(dialog.gbOptions->isHidden() && dialog.gbFont->isHidden());
+
+        click(dialog.cbCustom);
+        QVERIFY(!dialog.gbOptions->isHidden() && !dialog.gbFont->isHidden());
+        click(dialog.cbLines);
+        dialog.sePosition->setValue(41);
+        QFont courier(QStringLiteral("Courier New"));
+        courier.setPointSize(14);
+        courier.setItalic(true);
+        courier.setUnderline(true);
+        prompts->fontAnswers = {std::nullopt, FontChoice{courier, QColor(0, 0, 128)}};
+        click(dialog.bChange); // cancelled
+        QCOMPARE(dialog.settings.sample.fontName, QStringLiteral("Arial"));
+        click(dialog.bChange);
+        QCOMPARE(prompts->asked[0].what, QStringLiteral("font"));
+        QCOMPARE(prompts->asked[0].font.font.family(), QStringLiteral("Arial"));
+        QCOMPARE(prompts->asked[0].font.font.pointSize(), 10);
+        QCOMPARE(prompts->asked[0].font.color, QColor(Qt::black));
+        QCOMPARE(prompts->asked[0].sizes.minimum, 8);
+        QCOMPARE(prompts->asked[0].sizes.maximum, 18);
+        QCOMPARE(dialog.lbFont->font().family(), courier.family());
+        QCOMPARE(dialog.lbFont->font().pointSize(), 14);
+        QCOMPARE(dialog.lbFont->palette().color(QPalette::WindowText), QColor(0, 0, 128));
+
+        click(dialog.cbCustom);
+        QVERIFY(dialog.gbOptions->isHidden() && dialog.gbFont->isHidden());
+        prompts->clear();
+        click(dialog.bSave);
+        QCOMPARE(storedParam(db, "custom").toInt(), 0);
+        QCOMPARE(storedParam(db, "lines").toInt(), 0);
+        QCOMPARE(storedParam(db, "captions").toInt(), 1);
+        QCOMPARE(storedParam(db, "position").toInt(), 41);
+        LabelAppearance font;
+        QVERIFY(decodeComponentStream(storedParam(db, "font").toByteArray(), font));
+        QCOMPARE(font.fontName, QStringLiteral("Courier New"));
+        QCOMPARE(font.fontHeight, fontHeightFromPoints(14));
+        QCOMPARE(font.fontStyle, LabelAppearance::Italic | LabelAppearance::Underline);
+        QCOMPARE(font.fontColor, quint32(0x800000)); // navy as blue-green-red
+        QCOMPARE(font.caption, QStringLiteral("Demo Text"));
+    }
+
+    void fineAdjustmentAndPaper()
+    {
+        testing::CardDb db;
+        ScopedScriptedPrompts prompts;
+        TFmLayout dialog(*db.ds);
+        QCOMPARE(dialog.sbX->minimum(), -20);
+        QCOMPARE(dialog.sbY->maximum(), 30);
+        QCOMPARE(dialog.sbX->orientation(), Qt::Horizontal);
+        QCOMPARE(dialog.sbY->orientation(), Qt::Vertical);
+        dialog.sbX->triggerAction(QAbstractSlider::SliderToMinimum);
+        QCOMPARE(dialog.lbX->text(), QStringLiteral("-20"));
+        dialog.sbY->triggerAction(QAbstractSlider::SliderToMaximum);
+        QCOMPARE(dialog.lbY->text(), QStringLiteral("30"));
+        dialog.sbY->triggerAction(QAbstractSlider::SliderSingleStepSub);
+        QCOMPARE(dialog.lbY->text(), QStringLiteral("29"));
+        click(dialog.rbPaper[1]);
+        click(dialog.bSave);
+        QCOMPARE(storedParam(db, "osx").toInt(), -20);
+        QCOMPARE(storedParam(db, "osy").toInt(), 29);
+        QCOMPARE(storedParam(db, "psize").toInt(), 1);
+
+        click(dialog.bReset);
+        QCOMPARE(dialog.sbX->value(), 0);
+        QCOMPARE(dialog.lbX->text(), QStringLiteral("0"));
+        QCOMPARE(dialog.lbY->text(), QStringLiteral("0"));
+        QCOMPARE(dialog.settings.offsetY, 0);
+    }
+
+    // The whole stored layout after a save: every column of param and the
+    // catalogue's captions, and nothing stored before "Save Settings".
+    void storedRowsAfterSaving()
+    {
+        testing::CardDb db;
+        ScopedScriptedPrompts prompts;
+        const QStringList before = storedRows(db);
+        TFmLayout dialog(*db.ds);
+        dialog.lstField[0]->setCurrentIndex(0);
+        dialog.lstField[6]->setCurrentIndex(9);
+        click(dialog.rbStyle[1]);
+        click(dialog.cbPrintBack);
+        click(dialog.cbCaptions);
+        dialog.sbX->setValue(5);
+        prompts->inputAnswers = {QStringLiteral("No.")};
+        click(dialog.bCaption[6]);
+        QCOMPARE(storedRows(db), before);
+
+        click(dialog.bSave);
+        QStringList expected = before;
+        expected[0] = before[0];
+        for (const auto &[from, to] : std::initializer_list<std::pair<const char *, const char *>>{
+                 {" f1=1 ", " f1=0 "}, {" f7=8 ", " f7=9 "}, {" printback=1 ", " printback=0 "},
+                 {" style=0 ", " style=1 "}, {" captions=1 ", " captions=0 "}, {" osx=0", " osx=5"}})
+            expected[0].replace(QString::fromLatin1(from), QString::fromLatin1(to));
+        expected[9].replace(QStringLiteral("uname=Card No"), QStringLiteral("uname=No."));
+        const QStringList after = storedRows(db);
+        // The background and font are re-encoded on every save; compare the
+        // rest column by column.
+        auto withoutBlobs = [](QString row) {
+            return row.remove(QRegularExpression(QStringLiteral("(bitmap|font)=[0-9a-f]+ ")));
+        };
+        QCOMPARE(after.size(), expected.size());
+        QCOMPARE(withoutBlobs(after[0]), withoutBlobs(expected[0]));
+        QCOMPARE(after.mid(1), expected.mid(1));
+        QCOMPARE(dialog.bCaption[6]->text(), QStringLiteral("No."));
+        QCOMPARE(dialog.bCaption[0]->text(), QString());
+    }
+
+    // "Preview" closes the dialog, previews the sample with the edits as
+    // they stand on the stored paper, and shows the same dialog again;
+    // "Exit" then leaves the database as it was.
+    void previewWithUnsavedEditsThenExit()
+    {
+        testing::CardDb db;
+        for (int i = 1; i <= 4; ++i)
+            addMember(db, {.name = QStringLiteral("M%1").arg(i), .post = QStringLiteral("Post %1").arg(i)});
+        ScopedScriptedPrompts prompts;
+        const QStringList before = storedRows(db);
+        RecordingOutput output;
+
+        WhenShown script({
+            [&](TFmLayout &d) {
+                d.lstField[1]->setCurrentIndex(4); // row 2: Position
+                prompts->inputAnswers = {QStringLiteral("Staff")};
+                click(d.bCaption[0]);
+                click(d.rbStyle[1]);
+                click(d.bClear);
+                click(d.rbPaper[1]); // not the stored paper: the sample stays 2
+                d.pcLayout->setCurrentIndex(4);
+                QVERIFY(output.runs.empty());
+                click(d.bPreview);
+            },
+            [&](TFmLayout &d) {
+                // Back with its edits, on the page it was left on.
+                QCOMPARE(output.runs.size(), size_t(1));
+                QCOMPARE(d.lstField[1]->currentIndex(), 4);
+                QCOMPARE(d.bCaption[0]->text(), QStringLiteral("Staff"));
+                QVERIFY(d.rbStyle[1]->isChecked());
+                QVERIFY(d.rbPaper[1]->isChecked());
+                QCOMPARE(d.pcLayout->currentIndex(), 4);
+                QVERIFY(!db.ds->QList.isOpen());
+                click(d.bExit);
+            },
+        });
+        TFmLayout::ShowLayout(*db.ds, output);
+        QCOMPARE(script.done, size_t(2));
+        QCOMPARE(script.shown.size(), size_t(2));
+        QCOMPARE(script.shown[0], script.shown[1]);
+        QVERIFY(prompts->messages().isEmpty());
+
+        const Run &run = output.runs.at(0);
+        QVERIFY(run.preview);
+        QCOMPARE(run.pages.size(), size_t(1));
+        QCOMPARE(int(run.layout.pages[0].bands.size()), 2);
+        const LayoutItem *caption = item(run.pages[0], 0, QStringLiteral("TntQRLabel1"));
+        QVERIFY(caption);
+        QCOMPARE(caption->text, QStringLiteral("Staff"));
+        const LayoutItem *row2 = item(run.pages[0], 1, QStringLiteral("TntQRDBText2"));
+        QVERIFY(row2);
+        QCOMPARE(row2->text, QStringLiteral("Post 2"));
+        const LayoutItem *background = item(run.pages[0], 0, QStringLiteral("QRImage1"));
+        QVERIFY(background);
+        QCOMPARE(background->picture.pixelColor(3, 3).lightness(), 255);
+        // Style 2: the background box begins 0.2 mm before the card.
+        QCOMPARE_MM(inCard(run.layout.pages[0], *background).left(), -0.20);
+
+        QCOMPARE(storedRows(db), before);
+        int alive = 0;
+        for (QWidget *w : QApplication::allWidgets())
+            alive += qobject_cast<TFmLayout *>(w) ? 1 : 0;
+        QCOMPARE(alive, 0);
+    }
+
+    void accessibility()
+    {
+        testing::CardDb db;
+        ScopedScriptedPrompts prompts;
+        TFmLayout dialog(*db.ds);
+        QSet<const QWidget *> labelled;
+        for (const QLabel *label : dialog.findChildren<QLabel *>())
+            if (label->buddy())
+                labelled.insert(label->buddy());
+        int checked = 0;
+        for (QWidget *w : dialog.findChildren<QWidget *>()) {
+            const bool input = qobject_cast<QAbstractButton *>(w) || qobject_cast<QComboBox *>(w) ||
+                               qobject_cast<QSpinBox *>(w) || qobject_cast<QScrollBar *>(w) ||
+                               qobject_cast<ImageControl *>(w);
+            if (!input || w->objectName().isEmpty()) // parts of composite controls
+                continue;
+            ++checked;
+            const auto *button = qobject_cast<QAbstractButton *>(w);
+            QVERIFY2(labelled.contains(w) || !w->accessibleName().isEmpty() || (button && !button->text().isEmpty()),
+                     qPrintable(w->objectName()));
+        }
+        // 7 captions, 7 lists, 4 background buttons, the check boxes, 8 radio
+        // buttons, the frame, the number box, 2 bars and 5 more buttons.
+        QVERIFY2(checked >= 38, qPrintable(QString::number(checked)));
+        QVERIFY(labelled.contains(dialog.sbX) && labelled.contains(dialog.sbY));
+        QVERIFY(!dialog.rbStyle[0]->icon().isNull());
+        QCOMPARE(dialog.rbStyle[0]->text(), QString());
+    }
+};
+
+QTEST_MAIN(TestLayoutDialog)
+#include "tst_layoutdialog.moc"
