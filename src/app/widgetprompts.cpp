@@ -88,9 +88,17 @@ std::optional<QString> WidgetPrompts::inputText(const QString &caption, const QS
     return dialog.textValue();
 }
 
-QString WidgetPrompts::openFileName(const QString &title, const QString &filter, const QString &initialDir)
+QString WidgetPrompts::openFileName(const QString &title, const QString &filter, const QString &initialDir,
+                                    const QString &defaultExt)
 {
-    return QFileDialog::getOpenFileName(nullptr, title, initialDir, qtFileFilter(filter));
+    QFileDialog dialog(nullptr, title, initialDir, qtFileFilter(filter));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile); // the chosen file must exist
+    if (!defaultExt.isEmpty())
+        dialog.setDefaultSuffix(defaultExt);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
 }
 
 QString WidgetPrompts::saveFileName(const QString &title, const QString &filter, const QString &initialDir,

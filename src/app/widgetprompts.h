@@ -13,7 +13,8 @@ public:
     bool askYesNo(MessageKind kind, const QString &title, const QString &text) override;
     std::optional<QString> inputText(const QString &caption, const QString &prompt, int maxLength,
                                      const QString &initial = QString()) override;
-    QString openFileName(const QString &title, const QString &filter, const QString &initialDir) override;
+    QString openFileName(const QString &title, const QString &filter, const QString &initialDir,
+                         const QString &defaultExt = QString()) override;
     QString saveFileName(const QString &title, const QString &filter, const QString &initialDir,
                          const QString &defaultExt) override;
     std::optional<FontChoice> chooseFont(const FontChoice &initial, FontSizes sizes = {}) override;

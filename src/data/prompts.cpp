@@ -20,7 +20,7 @@ public:
     {
         return std::nullopt;
     }
-    QString openFileName(const QString &, const QString &, const QString &) override { return {}; }
+    QString openFileName(const QString &, const QString &, const QString &, const QString &) override { return {}; }
     QString saveFileName(const QString &, const QString &, const QString &, const QString &) override { return {}; }
     std::optional<FontChoice> chooseFont(const FontChoice &, FontSizes) override { return std::nullopt; }
     void beep() override {}
@@ -165,9 +165,12 @@ std::optional<QString> ScriptedPrompts::inputText(const QString &caption, const 
     return answer;
 }
 
-QString ScriptedPrompts::openFileName(const QString &title, const QString &filter, const QString &)
+QString ScriptedPrompts::openFileName(const QString &title, const QString &filter, const QString &initialDir,
+                                     const QString &defaultExt)
 {
     asked.push_back({QStringLiteral("open"), MessageKind::Information, title, filter, true});
+    asked.back().initial = initialDir;
+    asked.back().defaultExt = defaultExt;
     if (fileAnswers.empty())
         unscripted(QStringLiteral("open dialog: ") + title);
     QString answer = fileAnswers.front();
@@ -175,9 +178,12 @@ QString ScriptedPrompts::openFileName(const QString &title, const QString &filte
     return answer;
 }
 
-QString ScriptedPrompts::saveFileName(const QString &title, const QString &filter, const QString &, const QString &)
+QString ScriptedPrompts::saveFileName(const QString &title, const QString &filter, const QString &initialDir,
+                                     const QString &defaultExt)
 {
     asked.push_back({QStringLiteral("save"), MessageKind::Information, title, filter, true});
+    asked.back().initial = initialDir;
+    asked.back().defaultExt = defaultExt;
     if (fileAnswers.empty())
         unscripted(QStringLiteral("save dialog: ") + title);
     QString answer = fileAnswers.front();

@@ -67,7 +67,9 @@ public:
     // file, which is then proposed. The save dialog asks no replace
     // question of its own: the commands that replace a file decide that. `filter` uses the Windows-style
     // "Description|*.ext;*.ext2|..." form (converted by the implementation).
-    virtual QString openFileName(const QString &title, const QString &filter, const QString &initialDir) = 0;
+    // `defaultExt` (without the dot) is added to a typed name that has none.
+    virtual QString openFileName(const QString &title, const QString &filter, const QString &initialDir,
+                                 const QString &defaultExt = QString()) = 0;
     virtual QString saveFileName(const QString &title, const QString &filter, const QString &initialDir,
                                  const QString &defaultExt) = 0;
 
@@ -125,7 +127,8 @@ public:
         QString text;
         bool withCancel = false;
         bool yesNo = false; // a Yes / No question (answered like OK / Cancel)
-        QString initial{};  // input dialogs: the text the input starts with
+        QString initial{};  // input dialogs: the text the input starts with; file dialogs: the proposed folder or name
+        QString defaultExt{}; // file dialogs: the default extension
         FontChoice font{};  // font dialogs: the font offered at the start
         FontSizes sizes{};  // font dialogs: the sizes offered
     };
@@ -142,7 +145,8 @@ public:
     bool askYesNo(MessageKind kind, const QString &title, const QString &text) override;
     std::optional<QString> inputText(const QString &caption, const QString &prompt, int maxLength,
                                      const QString &initial = QString()) override;
-    QString openFileName(const QString &title, const QString &filter, const QString &initialDir) override;
+    QString openFileName(const QString &title, const QString &filter, const QString &initialDir,
+                         const QString &defaultExt = QString()) override;
     QString saveFileName(const QString &title, const QString &filter, const QString &initialDir,
                          const QString &defaultExt) override;
     std::optional<FontChoice> chooseFont(const FontChoice &initial, FontSizes sizes = {}) override;

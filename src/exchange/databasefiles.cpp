@@ -128,7 +128,8 @@ bool DatabaseFiles::Backup()
 
 bool DatabaseFiles::Restore()
 {
-    const QString source = prompts().openFileName(QString(), QStringLiteral("Card database (*.mdb)|*.mdb"), QString());
+    const QString source = prompts().openFileName(QString(), QStringLiteral("Card database (*.mdb)|*.mdb"), QString(),
+                                                  QStringLiteral("mdb"));
     if (source.isEmpty())
         return false;
     if (prompts().message(MessageKind::Confirmation, QStringLiteral("Confirm"),

@@ -59,7 +59,7 @@ SpreadsheetImport::Outcome SpreadsheetImport::run()
 
     const QString path = prompts().openFileName(QStringLiteral("Import Excel Records"),
                                                 QStringLiteral("Excel Files (*.xls)|*.xls|All Files (*.*)|*.*"),
-                                                QStringLiteral("import.xls"));
+                                                QStringLiteral("import.xls"), QStringLiteral("xls"));
     Outcome outcome = Outcome::Cancelled;
     if (!path.isEmpty())
         outcome = importFile(path);

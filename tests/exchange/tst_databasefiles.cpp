@@ -130,6 +130,8 @@ void TestDatabaseFiles::backupIsAByteCopy()
     QVERIFY(files().Backup());
     QCOMPARE(p().asked.front().what, QStringLiteral("save"));
     QCOMPARE(p().asked.front().text, QStringLiteral("Database (*.mdb)|*.mdb|All Files (*.*)|*.*"));
+    QCOMPARE(p().asked.front().initial, QStringLiteral("cardinfo.mdb"));
+    QCOMPARE(p().asked.front().defaultExt, QString());
     QCOMPARE(p().messages(), QStringList{QStringLiteral("Database saved.")});
     QCOMPARE(fileBytes(target), fileBytes(m_db->path()));
     QCOMPARE(fileMode(target), 0600);
@@ -190,6 +192,7 @@ void TestDatabaseFiles::restoreReplacesAndReopens()
     p().messageAnswers.push_back(MessageResult::Ok);
     QVERIFY(files().Restore());
     QCOMPARE(p().asked.at(0).text, QStringLiteral("Card database (*.mdb)|*.mdb"));
+    QCOMPARE(p().asked.at(0).defaultExt, QStringLiteral("mdb"));
     QCOMPARE(p().messages(), QStringList{QStringLiteral("You are choosing to overwrite an existing file. Are you sure?")});
     QCOMPARE(announced.count(), 1);
 

@@ -276,6 +276,8 @@ void TestSpreadsheetImport::commandAsksAndAnnounces()
     QCOMPARE(p.asked.front().what, QStringLiteral("open"));
     QCOMPARE(p.asked.front().title, QStringLiteral("Import Excel Records"));
     QCOMPARE(p.asked.front().text, QStringLiteral("Excel Files (*.xls)|*.xls|All Files (*.*)|*.*"));
+    QCOMPARE(p.asked.front().initial, QStringLiteral("import.xls"));
+    QCOMPARE(p.asked.front().defaultExt, QStringLiteral("xls"));
     QCOMPARE(announced.count(), 1);
     QVERIFY(!m_db->ds->QAllStaff.isOpen());
 
