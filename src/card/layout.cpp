@@ -1,4 +1,5 @@
 #include "layout.h"
+#include "photoui/centring.h"
 
 #include "card/cardprinting.h"
 #include "data/errors.h"
@@ -211,13 +212,7 @@ void TFmLayout::bSaveClick()
 
 void TFmLayout::showEvent(QShowEvent *event)
 {
-    // Centred on the screen of the owner (or the primary screen).
-    QScreen *screen = parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen();
-    if (screen) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    CentreOnScreen(*this);
     QDialog::showEvent(event);
 }
 

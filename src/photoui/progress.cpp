@@ -1,4 +1,5 @@
 #include "photoui/progress.h"
+#include "photoui/centring.h"
 
 #include "data/errors.h"
 
@@ -211,13 +212,7 @@ void TPg::waitForExpose(int milliseconds)
 
 void TPg::showEvent(QShowEvent *event)
 {
-    // Centred on the screen the owner is on (or the primary screen).
-    QScreen *screen = parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen();
-    if (screen) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    CentreOnScreen(*this);
     QDialog::showEvent(event);
 }
 

@@ -1,4 +1,5 @@
 #include "photoui/touchdialog.h"
+#include "photoui/centring.h"
 
 #include "data/prompts.h"
 #include "photo/touchup.h"
@@ -286,13 +287,7 @@ void TDlgTouch::Button6Click()
 
 void TDlgTouch::showEvent(QShowEvent *event)
 {
-    // Centred on the screen the owner is on (or the primary screen).
-    QScreen *screen = parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen();
-    if (screen) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    CentreOnScreen(*this);
     QDialog::showEvent(event);
 }
 
