@@ -5,6 +5,7 @@
 // and name lie.
 
 #include "appfixture.h"
+#include "../report/printqueue.h"
 
 #include <QDir>
 #include <QProcess>
@@ -14,21 +15,11 @@
 
 using namespace apptest;
 using namespace tessary;
+using namespace printqueue;
 
 namespace {
 
-const QString kScript = QStringLiteral(TESSARY_SOURCE_DIR "/scripts/cups-queue.sh");
 constexpr double kPtToMm = 25.4 / 72;
-
-QString run(const QString &program, const QStringList &args, int *exitCode = nullptr)
-{
-    QProcess process;
-    process.start(program, args);
-    process.waitForFinished(180000);
-    if (exitCode)
-        *exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    return QString::fromUtf8(process.readAllStandardOutput());
-}
 
 // The centre (mm) of the first dark run going down column xMm from yMm.
 double lineCentre(const QImage &page, double dpi, double xMm, double fromMm, double toMm)
@@ -66,30 +57,15 @@ private slots:
     void initTestCase()
     {
         useTemporarySettings();
-        int code = 0;
-        run(QStringLiteral("sh"), {kScript, QStringLiteral("available")}, &code);
-        if (code != 0)
+        const PrintQueue::Start started = m_queue.start();
+        if (started == PrintQueue::Start::Unavailable)
             QSKIP("cupsd, lpadmin or cups-pdf is not installed (or not root): no print queue to test with");
-        const QString started = run(QStringLiteral("sh"), {kScript, QStringLiteral("start")}, &code);
-        QCOMPARE(code, 0);
-        static const QRegularExpression assignment(QStringLiteral("^(\\w+)='([^']*)'"),
-                                                   QRegularExpression::MultilineOption);
-        for (auto it = assignment.globalMatch(started); it.hasNext();) {
-            const auto m = it.next();
-            if (m.captured(1) == QStringLiteral("CUPS_SERVER"))
-                qputenv("CUPS_SERVER", m.captured(2).toLocal8Bit());
-            else if (m.captured(1) == QStringLiteral("TESSARY_CUPS_DIR"))
-                m_dir = m.captured(2);
-            else if (m.captured(1) == QStringLiteral("TESSARY_CUPS_OUT"))
-                m_out = m.captured(2);
-        }
-        QVERIFY2(!m_dir.isEmpty() && !m_out.isEmpty(), qPrintable(started));
+        QVERIFY2(started == PrintQueue::Start::Started, qPrintable(m_queue.log));
     }
 
     void cleanupTestCase()
     {
-        if (!m_dir.isEmpty())
-            run(QStringLiteral("sh"), {kScript, QStringLiteral("stop"), m_dir});
+        m_queue.stop();
     }
 
     void init() { clearSettings(); }
@@ -150,18 +126,16 @@ private:
     Printed collect(int dpi)
     {
         Printed p;
-        int code = 0;
-        run(QStringLiteral("sh"), {kScript, QStringLiteral("wait"), m_dir, QStringLiteral("120")}, &code);
-        if (code != 0) {
+        if (!m_queue.wait()) {
             QTest::qFail("print jobs still pending", __FILE__, __LINE__);
             return p;
         }
-        const QStringList pdfs = QDir(m_out).entryList({QStringLiteral("*.pdf")}, QDir::Files);
+        const QStringList pdfs = QDir(m_queue.out).entryList({QStringLiteral("*.pdf")}, QDir::Files);
         if (pdfs.size() != 1) {
             QTest::qFail(qPrintable(QStringLiteral("%1 PDF files").arg(pdfs.size())), __FILE__, __LINE__);
             return p;
         }
-        const QString pdf = QDir(m_out).filePath(pdfs.first());
+        const QString pdf = QDir(m_queue.out).filePath(pdfs.first());
         const QString info = run(QStringLiteral("pdfinfo"), {pdf});
         p.pages = QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(info).captured(1).toInt();
         const auto size = QRegularExpression(QStringLiteral("Page size:\\s+([\\d.]+) x ([\\d.]+) pts")).match(info);
@@ -203,8 +177,7 @@ private:
         QFAIL(qPrintable(name + QStringLiteral(" not printed")));
     }
 
-    QString m_dir;
-    QString m_out;
+    PrintQueue m_queue;
 };
 
 QTEST_MAIN(TestCardPrint)

@@ -27,13 +27,13 @@ class DoubleCell(NumberCell):
 def main():
     out, description = sys.argv[1], sys.argv[2]
     with open(description, encoding="utf-8") as f:
-        spec = json.load(f)
+        contents = json.load(f)
     book = xlwt.Workbook(encoding="utf-8")
     date_style = xlwt.easyxf(num_format_str="YYYY-MM-DD")
     datetime_style = xlwt.easyxf(num_format_str="YYYY-MM-DD HH:MM:SS")
-    for sheet_spec in spec["sheets"]:
-        sheet = book.add_sheet(sheet_spec["name"])
-        for r, row in enumerate(sheet_spec["rows"]):
+    for sheet_data in contents["sheets"]:
+        sheet = book.add_sheet(sheet_data["name"])
+        for r, row in enumerate(sheet_data["rows"]):
             for c, cell in enumerate(row):
                 if cell is None:
                     continue

@@ -5,6 +5,7 @@
 
 #include "report/output.h"
 #include "report/printing.h"
+#include "printqueue.h"
 
 #include <QApplication>
 #include <QDir>
@@ -15,22 +16,7 @@
 #include <QTest>
 
 using namespace tessary;
-
-namespace {
-
-const QString kScript = QStringLiteral(TESSARY_SOURCE_DIR "/scripts/cups-queue.sh");
-
-QString run(const QString &program, const QStringList &args, int *exitCode = nullptr)
-{
-    QProcess process;
-    process.start(program, args);
-    process.waitForFinished(120000);
-    if (exitCode)
-        *exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    return QString::fromUtf8(process.readAllStandardOutput());
-}
-
-} // namespace
+using namespace printqueue;
 
 class TestCupsQueue : public QObject
 {
@@ -42,35 +28,20 @@ private slots:
     void twoPagesComeOutOfTheQueue();
 
 private:
-    QString m_dir;
-    QString m_out;
+    PrintQueue m_queue;
 };
 
 void TestCupsQueue::initTestCase()
 {
-    int code = 0;
-    run(QStringLiteral("sh"), {kScript, QStringLiteral("available")}, &code);
-    if (code != 0)
+    const PrintQueue::Start started = m_queue.start();
+    if (started == PrintQueue::Start::Unavailable)
         QSKIP("cupsd, lpadmin or cups-pdf is not installed (or not root): no print queue to test with");
-    const QString started = run(QStringLiteral("sh"), {kScript, QStringLiteral("start")}, &code);
-    QCOMPARE(code, 0);
-    static const QRegularExpression assignment(QStringLiteral("^(\\w+)='([^']*)'"), QRegularExpression::MultilineOption);
-    for (auto it = assignment.globalMatch(started); it.hasNext();) {
-        const auto m = it.next();
-        if (m.captured(1) == QStringLiteral("CUPS_SERVER"))
-            qputenv("CUPS_SERVER", m.captured(2).toLocal8Bit());
-        else if (m.captured(1) == QStringLiteral("TESSARY_CUPS_DIR"))
-            m_dir = m.captured(2);
-        else if (m.captured(1) == QStringLiteral("TESSARY_CUPS_OUT"))
-            m_out = m.captured(2);
-    }
-    QVERIFY2(!m_dir.isEmpty() && !m_out.isEmpty(), qPrintable(started));
+    QVERIFY2(started == PrintQueue::Start::Started, qPrintable(m_queue.log));
 }
 
 void TestCupsQueue::cleanupTestCase()
 {
-    if (!m_dir.isEmpty())
-        run(QStringLiteral("sh"), {kScript, QStringLiteral("stop"), m_dir});
+    m_queue.stop();
 }
 
 void TestCupsQueue::twoPagesComeOutOfTheQueue()
@@ -94,12 +65,10 @@ void TestCupsQueue::twoPagesComeOutOfTheQueue()
     line.setBox(0, 100, 100, 0);
 
     QCOMPARE(printReport(report), PrintResult::Printed);
-    int code = 0;
-    run(QStringLiteral("sh"), {kScript, QStringLiteral("wait"), m_dir, QStringLiteral("120")}, &code);
-    QCOMPARE(code, 0);
-    const QStringList pdfs = QDir(m_out).entryList({QStringLiteral("*.pdf")}, QDir::Files);
+    QVERIFY(m_queue.wait());
+    const QStringList pdfs = QDir(m_queue.out).entryList({QStringLiteral("*.pdf")}, QDir::Files);
     QCOMPARE(pdfs.size(), 1);
-    const QString pdf = QDir(m_out).filePath(pdfs.first());
+    const QString pdf = QDir(m_queue.out).filePath(pdfs.first());
 
     const QString info = run(QStringLiteral("pdfinfo"), {pdf});
     QVERIFY2(info.contains(QRegularExpression(QStringLiteral("Pages:\\s+2\\b"))), qPrintable(info));
