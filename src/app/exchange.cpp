@@ -5,6 +5,7 @@
 
 #include "mainwindow.h"
 
+#include "data/busy.h"
 #include "data/prompts.h"
 #include "exchange/cardexport.h"
 #include "exchange/databasefiles.h"
@@ -23,25 +24,31 @@ void TVaraDavuz::connectExchangeCommands()
     connect(actExport, &QAction::triggered, this, [this] { guarded([this] { actExportExecute(); }); });
 }
 
+// Each command is a long operation: reader notifications and timers wait
+// until it has ended (BusyScope).
 void TVaraDavuz::actBackupExecute()
 {
+    BusyScope busy;
     DatabaseFiles(m_data, DatabasePath).Backup();
 }
 
 void TVaraDavuz::actRestoreExecute()
 {
     // Restore announces the change, which lists everything again.
+    BusyScope busy;
     DatabaseFiles(m_data, DatabasePath).Restore();
 }
 
 void TVaraDavuz::actImportExecute()
 {
+    BusyScope busy;
     std::unique_ptr<TPg> progress = TPg::CreateRange(this, 0, 0);
     SpreadsheetImport(m_data, *progress).run();
 }
 
 void TVaraDavuz::actExportExecute()
 {
+    BusyScope busy;
     CardExport(m_data, ProgramFolder, [this](const QString &caption, int maximum) -> std::unique_ptr<ProgressSink> {
         return TPg::CreateCaptioned(this, caption, maximum);
     }).run();

@@ -4,6 +4,7 @@
 
 #include "lookups.h"
 
+#include "data/busy.h"
 #include "data/errors.h"
 #include "data/prompts.h"
 #include "members/groupstore.h"
@@ -55,6 +56,7 @@ void TVaraDavuz::bRemoveClick()
     }
     if (!ConfirmDelete())
         return;
+    BusyScope busy;
     Query &groups = m_data.QGroup;
     // The listed members are the group's members: all move to group 0.
     if (!GroupStore(groups).remove(selected, m_data.QStaff))

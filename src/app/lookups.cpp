@@ -10,10 +10,13 @@ namespace tessary {
 void FillGroupList(Query &query, const QString &textColumn, QComboBox *list)
 {
     list->clear();
+    // A group without a name is listed with an empty name; each entry
+    // carries its group's id when the query has one.
     Field text = query.fieldByName(textColumn);
+    const std::optional<Field> id = query.findField(QStringLiteral("gid"));
     query.first();
     while (!query.eof()) {
-        list->addItem(text.asString());
+        list->addItem(text.text(), id ? QVariant(id->asInteger()) : QVariant());
         query.next();
     }
     if (list->count() > 0)
@@ -29,7 +32,7 @@ void FillGroupMenu(Query &query, const QString &textColumn, const QString &idCol
     query.first();
     while (!query.eof()) {
         // Menu captions treat '&' as an access-key marker; a group name shows as typed.
-        QString caption = text.asString();
+        QString caption = text.text();
         caption.replace(QLatin1Char('&'), QStringLiteral("&&"));
         QAction *action = menu->addAction(caption);
         const int tag = id.asInteger();
@@ -64,7 +67,7 @@ bool FindIdByText(Query &query, const QString &text, const QString &textColumn, 
 bool FindTextById(Query &query, int id, const QString &idColumn, QString &text, const QString &textColumn)
 {
     if (query.recordCount() > 0 && query.locate(idColumn, id)) {
-        text = query.fieldByName(textColumn).asString();
+        text = query.fieldByName(textColumn).text();
         return true;
     }
     text.clear();

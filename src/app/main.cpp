@@ -14,6 +14,9 @@ int main(int argc, char *argv[])
     // The data module first, then the main window; destroyed in reverse.
     tessary::Tdsrc data;
     TVaraDavuz window(data);
+    // Another program has this card database open: nothing was opened.
+    if (window.databaseInUse())
+        return 1;
     window.show();
     return app.exec();
 }

@@ -8,6 +8,7 @@
 #include "placement.h"
 #include "staffmodel.h"
 
+#include "data/busy.h"
 #include "data/errors.h"
 #include "data/prompts.h"
 #include "data/records.h"
@@ -32,6 +33,8 @@
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
+#include <QFile>
+#include <QLockFile>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -117,6 +120,16 @@ QLabel *makeLabel(QWidget *parent, const QString &caption, int x, int y, QWidget
             buddy->setAccessibleName(name);
     }
     return l;
+}
+
+// Removes what a cut-off copy left beside the card database: temporary files
+// named ".cardinfo.mdb.*".
+void RemoveStaleTemporaries(const QString &folder)
+{
+    const QDir dir(folder);
+    const QStringList names = dir.entryList({QStringLiteral(".cardinfo.mdb.*")}, QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString &name : names)
+        QFile::remove(dir.filePath(name));
 }
 
 QIcon themedIcon(const char *themeName, QStyle::StandardPixmap fallback)
@@ -419,6 +432,8 @@ void TVaraDavuz::buildMenus()
     const auto cards = [this](void (*command)(tessary::CardPrinting &, int)) {
         return [this, command] {
             guarded([this, command] {
+                // A card run is one operation: nothing else runs inside it.
+                BusyScope busy;
                 tessary::CardPrinting printing(m_data, *cardOutput);
                 command(printing, CurrentGroupId);
             });
@@ -521,7 +536,8 @@ void TVaraDavuz::startUp()
 {
     // A failing step ends the start-up; the window opens with what the
     // steps before it produced.
-    guarded([this] {
+    bool started = false;
+    guarded([this, &started] {
         if (ProgramFolder.isEmpty())
             ProgramFolder = QCoreApplication::applicationDirPath();
         ProgramFolder = QDir::toNativeSeparators(QDir(ProgramFolder).absolutePath());
@@ -530,16 +546,56 @@ void TVaraDavuz::startUp()
         if (!QDir::setCurrent(ProgramFolder))
             throw Error(QStringLiteral("Cannot change to the folder %1").arg(ProgramFolder));
         DatabasePath = ProgramFolder + QStringLiteral("cardinfo.mdb");
+        if (!lockDatabase())
+            return;
 
         m_data.src.disconnect();
         m_data.src.setConnectionString(cardConnectionString(DatabasePath));
         m_data.src.connect();
         m_data.QGroup.open();
-        m_data.QStaff.open();
+        // The member list is opened for the group shown, never on every
+        // member (the statement the query is defined with).
         SortOrder = ReadStringSetting(QStringLiteral("SortField"), QStringLiteral("name"));
         ReloadAll();
-        sePort->setValue(ReadIntSetting(QStringLiteral("PORT"), 1));
+        sePort->setValue(ReadIntSetting(QStringLiteral("PORT"), 1, sePort->minimum(), sePort->maximum()));
+        started = true;
     });
+    if (!started)
+        listShownGroupOrNothing();
+}
+
+bool TVaraDavuz::lockDatabase()
+{
+    // One program per card database. A lock left by a program that was
+    // killed names a process that no longer runs, and QLockFile takes it
+    // over; an age alone never makes a lock stale.
+    m_lock = std::make_unique<QLockFile>(DatabasePath + QStringLiteral(".lock"));
+    m_lock->setStaleLockTime(0);
+    if (!m_lock->tryLock(0)) {
+        m_lock.reset();
+        m_databaseInUse = true;
+        ShowErrorBox(QStringLiteral("The card database is in use by another Tessary window."));
+        return false;
+    }
+    // Temporary files of a backup, restore or copy that was cut off.
+    RemoveStaleTemporaries(ProgramFolder);
+    return true;
+}
+
+void TVaraDavuz::listShownGroupOrNothing()
+{
+    // Whatever failed, the grid lists the group in the group box or
+    // nothing: never the members of every group.
+    try {
+        if (lstGroup->currentIndex() >= 0 && m_data.QGroup.isOpen()) {
+            ShowSelectedGroup();
+            return;
+        }
+    } catch (...) {
+    }
+    m_data.QStaff.close();
+    CurrentGroupId = 0;
+    guarded([this] { ClearDetails(); });
 }
 
 void TVaraDavuz::shutDown()
@@ -585,17 +641,24 @@ QString TVaraDavuz::effectiveSortOrder() const
 
 void TVaraDavuz::ShowSelectedGroup()
 {
-    const QString text = lstGroup->currentIndex() >= 0 ? lstGroup->currentText() : QString();
-    FindIdByText(m_data.QGroup, text, QStringLiteral("gdesc"), CurrentGroupId, QStringLiteral("gid"));
+    // The list entry carries its group's id, so a group without a name (or
+    // sharing its name) lists its own members.
+    const QVariant id = lstGroup->currentIndex() >= 0 ? lstGroup->currentData() : QVariant();
+    if (id.isValid()) {
+        CurrentGroupId = id.toInt();
+    } else {
+        const QString text = lstGroup->currentIndex() >= 0 ? lstGroup->currentText() : QString();
+        FindIdByText(m_data.QGroup, text, QStringLiteral("gdesc"), CurrentGroupId, QStringLiteral("gid"));
+    }
     listCurrentGroup();
 }
 
 void TVaraDavuz::listCurrentGroup()
 {
-    FillGroupMenu(m_data.QGroup, QStringLiteral("gdesc"), QStringLiteral("gid"),
-                  [this](int id) { guarded([this, id] { MoveMemberToGroup(id); }); }, puMenu);
     m_data.QStaff.setSql(memberListSql(CurrentGroupId, effectiveSortOrder()));
     m_data.QStaff.open();
+    FillGroupMenu(m_data.QGroup, QStringLiteral("gdesc"), QStringLiteral("gid"),
+                  [this](int id) { guarded([this, id] { MoveMemberToGroup(id); }); }, puMenu);
     UpdateCounts();
 }
 
@@ -606,6 +669,8 @@ void TVaraDavuz::ShowGroupById(int id)
     const bool found = FindTextById(m_data.QGroup, id, QStringLiteral("gid"), name, QStringLiteral("gdesc"));
     int entry = -1;
     if (found)
+        entry = lstGroup->findData(id);
+    if (found && entry < 0)
         for (int i = 0; i < lstGroup->count(); ++i)
             if (lstGroup->itemText(i) == name) {
                 entry = i;
@@ -636,7 +701,9 @@ void TVaraDavuz::ShowCurrentMember()
     dpJoin->setDate(shownDate(QStringLiteral("datejoin")));
     dpExpiry->setDate(shownDate(QStringLiteral("expiry")));
     eRemark->setText(FieldText(staff.findField(QStringLiteral("remark"))));
-    imgPhoto->setPicture(LoadPictureFromBlob(staff.fieldByName(QStringLiteral("photo")).asBytes()));
+    m_shownPhoto = staff.fieldByName(QStringLiteral("photo")).asBytes();
+    m_photoChanged = false;
+    imgPhoto->setPicture(LoadPictureFromBlob(m_shownPhoto));
     ShowPictureSize(*imgPhoto);
 }
 
@@ -652,4 +719,6 @@ void TVaraDavuz::ClearDetails()
     QImage blank(kPlaceholderWidth, kPlaceholderHeight, QImage::Format_BGR888);
     blank.fill(Qt::white);
     imgPhoto->setPicture(blank);
+    m_shownPhoto.clear();
+    m_photoChanged = false;
 }

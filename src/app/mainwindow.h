@@ -5,6 +5,7 @@
 #include <QMainWindow>
 #include <QPointer>
 
+#include <functional>
 #include <memory>
 
 class QAction;
@@ -15,6 +16,7 @@ class QDateEdit;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QLockFile;
 class QMenu;
 class QPushButton;
 class QSpinBox;
@@ -41,6 +43,10 @@ public:
     // the folder of the program file.
     explicit TVaraDavuz(tessary::Tdsrc &data, const QString &programFolder = QString(), QWidget *parent = nullptr);
     ~TVaraDavuz() override;
+
+    // True when another program had the card database open at start-up:
+    // this window then opened nothing and the program ends.
+    bool databaseInUse() const { return m_databaseInUse; }
 
     // State
     QString ProgramFolder;
@@ -76,6 +82,9 @@ public:
     void bpClearClick();
     void bRotateClick();
     void bResizeAllClick();
+    // True once the operator changed the picture of the member shown (Photo,
+    // Clear, Rotate); only then is the photo stored anew.
+    bool photoChanged() const { return m_photoChanged; }
 
     // Data exchange (exchange.cpp): backup, restore, import, export.
     void actBackupExecute();
@@ -169,6 +178,12 @@ private:
     void connectCardIssuing();
     void connectExchangeCommands();
     void syncGridToQuery(int row);
+    // Takes the lock file beside the card database; false (after telling
+    // the operator) when another program holds it.
+    bool lockDatabase();
+    // After a failed start-up: lists the group shown in the group box, or
+    // nothing.
+    void listShownGroupOrNothing();
     // Rebuilds the context menu, lists the members of CurrentGroupId and
     // refreshes the counts.
     void listCurrentGroup();
@@ -177,6 +192,13 @@ private:
     void actLayoutExecute();
 
     tessary::Tdsrc &m_data;
+    std::unique_ptr<QLockFile> m_lock;
+    bool m_databaseInUse = false;
+    // The stored photo bytes of the member shown, and whether the operator
+    // has changed the picture since it was shown.
+    QByteArray m_shownPhoto;
+    bool m_photoChanged = false;
+    void changePhoto(const std::function<void()> &command);
     std::unique_ptr<tessary::QueryTableModel> m_model;
     std::unique_ptr<TRfidReader> m_reader;
     // While a bulk command walks the list the grid is brought to the current

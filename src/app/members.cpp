@@ -5,6 +5,7 @@
 #include "lookups.h"
 #include "staffmodel.h"
 
+#include "data/busy.h"
 #include "data/errors.h"
 #include "data/prompts.h"
 #include "data/scopeexit.h"
@@ -43,7 +44,11 @@ void TVaraDavuz::StoreDetails()
     details.remark = eRemark->text();
     details.joined = dpJoin->date();
     details.expiry = dpExpiry->date();
-    details.photo = SavePictureToBlob(imgPhoto->picture());
+    // The stored bytes stay as they are unless the operator changed the
+    // picture: an undecodable or large photo is not replaced by what the
+    // pane shows, and saving loses no quality.
+    details.photoChanged = m_photoChanged;
+    details.photo = m_photoChanged ? SavePictureToBlob(imgPhoto->picture()) : m_shownPhoto;
     MemberStore(m_data).store(details, CurrentGroupId);
 }
 
@@ -96,6 +101,8 @@ void TVaraDavuz::bDelAllClick()
 {
     Query &staff = m_data.QStaff;
     if (staff.isOpen() && staff.recordCount() > 0 && ConfirmDelete()) {
+        // Nothing else runs until every listed member is deleted.
+        BusyScope busy;
         std::unique_ptr<TPg> progress = TPg::CreateRange(this, 0, staff.recordCount());
         progress->ShowNow();
         m_deferGridSync = true;

@@ -3,9 +3,11 @@
 #include "mainwindow.h"
 #include "photos.h"
 
+#include "data/busy.h"
 #include "data/datasrc.h"
 #include "data/errors.h"
 #include "data/prompts.h"
+#include "data/scopeexit.h"
 #include "photoui/imagecontrol.h"
 #include "photoui/picturecontrol.h"
 #include "photo/picture.h"
@@ -25,19 +27,31 @@ void TVaraDavuz::connectPhotoCommands()
     connect(bResizeAll, &QPushButton::clicked, this, [this] { guarded([this] { bResizeAllClick(); }); });
 }
 
+// The photo commands mark the picture as changed by the operator once the
+// picture in the frame is another one (a cancelled file dialog leaves it).
+void TVaraDavuz::changePhoto(const std::function<void()> &command)
+{
+    const qint64 before = imgPhoto->picture().cacheKey();
+    OnExit mark([this, before] {
+        if (imgPhoto->picture().cacheKey() != before)
+            m_photoChanged = true;
+    });
+    command();
+}
+
 void TVaraDavuz::bPhotoClick()
 {
-    LoadPictureFile(this, *imgPhoto, 0, 0);
+    changePhoto([this] { LoadPictureFile(this, *imgPhoto, 0, 0); });
 }
 
 void TVaraDavuz::bpClearClick()
 {
-    ClearPhoto(*imgPhoto);
+    changePhoto([this] { ClearPhoto(*imgPhoto); });
 }
 
 void TVaraDavuz::bRotateClick()
 {
-    RotatePicture(this, *imgPhoto);
+    changePhoto([this] { RotatePicture(this, *imgPhoto); });
 }
 
 void TVaraDavuz::bResizeAllClick()
@@ -49,6 +63,7 @@ namespace tessary {
 
 void ResizeAllPhotos(QWidget *owner, Query &staffList, Query &allStaff)
 {
+    BusyScope busy;
     std::unique_ptr<TPg> progress = TPg::Create(owner);
     const ResizeOutcome outcome = ResizeAllPhotos(staffList, allStaff, *progress);
     // The window is hidden by now and goes when this command ends.

@@ -8,10 +8,12 @@ namespace tessary {
 
 void RestoreWindowPlacement(const QString &prefix, QWidget *window)
 {
-    const int top = ReadIntSetting(prefix + QStringLiteral("_TOP"), 0);
-    const int left = ReadIntSetting(prefix + QStringLiteral("_LEFT"), 0);
-    const int width = ReadIntSetting(prefix + QStringLiteral("_WIDTH"), 640);
-    const int height = ReadIntSetting(prefix + QStringLiteral("_HEIGHT"), 480);
+    // Bounds no screen arrangement gives (a negative size, a size or place
+    // of a million pixels) are not taken: those values keep their defaults.
+    const int top = ReadIntSetting(prefix + QStringLiteral("_TOP"), 0, -kLargestPlacement, kLargestPlacement);
+    const int left = ReadIntSetting(prefix + QStringLiteral("_LEFT"), 0, -kLargestPlacement, kLargestPlacement);
+    const int width = ReadIntSetting(prefix + QStringLiteral("_WIDTH"), 640, 1, kLargestPlacement);
+    const int height = ReadIntSetting(prefix + QStringLiteral("_HEIGHT"), 480, 1, kLargestPlacement);
     const bool maximised = ReadBoolSetting(prefix + QStringLiteral("_MAX"), false);
     window->move(left, top);
     window->resize(width, height);

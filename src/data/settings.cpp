@@ -29,6 +29,10 @@ std::optional<QString> readText(const QString &name)
         return value.toString();
     if (value.typeId() == QMetaType::QByteArray)
         return QString::fromLocal8Bit(value.toByteArray());
+    // A text with commas typed into the file without quotes
+    // ("SortField=staffno,name") is read back as a list: it is that text.
+    if (value.typeId() == QMetaType::QStringList)
+        return value.toStringList().join(QLatin1Char(','));
     throw Error(QStringLiteral("Invalid data type for '%1'").arg(name));
 }
 
@@ -72,6 +76,12 @@ int ReadIntSetting(const QString &name, int defaultValue)
     return parseInt(*text).value_or(defaultValue);
 }
 
+int ReadIntSetting(const QString &name, int defaultValue, int lowest, int highest)
+{
+    const int value = ReadIntSetting(name, defaultValue);
+    return value < lowest || value > highest ? defaultValue : value;
+}
+
 void WriteIntSetting(const QString &name, int value)
 {
     writeText(name, QString::number(value));
@@ -101,8 +111,10 @@ int defaultColumnWidth(ColumnKind kind)
 void RestoreColumnWidths(const QString &prefix, ColumnWidthTarget &grid)
 {
     for (int i = 0; i < grid.columnCount(); ++i) {
+        // A width no grid column can have (negative, or wider than any
+        // screen) gives the default.
         const int width = ReadIntSetting(prefix + QLatin1Char('_') + QString::number(i),
-                                         defaultColumnWidth(grid.columnKind(i)));
+                                         defaultColumnWidth(grid.columnKind(i)), 0, kLargestColumnWidth);
         grid.setColumnWidth(i, width);
     }
 }

@@ -13,6 +13,8 @@ namespace tessary {
 bool ReadBoolSetting(const QString &name, bool defaultValue);
 void WriteBoolSetting(const QString &name, bool value);
 int ReadIntSetting(const QString &name, int defaultValue);
+// As above; a value outside lowest..highest also gives the default.
+int ReadIntSetting(const QString &name, int defaultValue, int lowest, int highest);
 void WriteIntSetting(const QString &name, int value);
 QString ReadStringSetting(const QString &name, const QString &defaultValue);
 void WriteStringSetting(const QString &name, const QString &value);
@@ -23,6 +25,8 @@ void WriteStringSetting(const QString &name, const QString &value);
 // Column kinds that decide a column's default width.
 enum class ColumnKind { AnsiText, Boolean, DateTime, Other };
 int defaultColumnWidth(ColumnKind kind);
+// Stored column widths above this (or below 0) are not taken.
+constexpr int kLargestColumnWidth = 4096;
 
 // Column widths under `prefix` + "_" + position. The grid abstraction keeps
 // this free of any particular view class.

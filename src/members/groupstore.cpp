@@ -3,6 +3,7 @@
 #include "data/connection.h"
 #include "data/errors.h"
 #include "data/query.h"
+#include "members/keyedrows.h"
 
 namespace tessary {
 
@@ -15,19 +16,18 @@ std::optional<int> GroupStore::idOf(const QString &name)
 
 int GroupStore::create(const QString &name)
 {
+    // One transaction: a group is never left with the id of the DEFAULT
+    // group between its two stores. A failure rolls both back, which also
+    // reads the group query again without the new row.
+    Transaction transaction(*m_groups.connection());
     m_groups.last();
     m_groups.append();
+    int seq = 0;
     try {
         m_groups.fieldByName(QStringLiteral("gdesc")).setString(name);
         m_groups.fieldByName(QStringLiteral("gid")).setInteger(kUngroupedId);
         m_groups.post();
-    } catch (...) {
-        m_groups.cancel();
-        throw;
-    }
-
-    const int seq = m_groups.fieldByName(QStringLiteral("seq")).asInteger();
-    try {
+        seq = m_groups.fieldByName(QStringLiteral("seq")).asInteger();
         if (seq > kLargestGroupId)
             throw Error(QStringLiteral("Cannot create the group \"%1\": all %2 group numbers have been used")
                             .arg(name)
@@ -36,11 +36,11 @@ int GroupStore::create(const QString &name)
         m_groups.fieldByName(QStringLiteral("gid")).setInteger(seq);
         m_groups.post();
     } catch (...) {
-        m_groups.cancel();
-        if (m_groups.locate(QStringLiteral("seq"), seq))
-            m_groups.deleteRow();
+        if (m_groups.isOpen() && m_groups.state() != Query::State::Browse)
+            m_groups.cancel();
         throw;
     }
+    transaction.commit();
     return seq;
 }
 
@@ -49,25 +49,36 @@ bool GroupStore::remove(const QString &name, Query &members)
     if (m_groups.recordCount() == 0 || !m_groups.locate(QStringLiteral("gdesc"), name))
         return false;
     const int id = m_groups.fieldByName(QStringLiteral("gid")).asInteger();
+    const int groupKey = m_groups.fieldByName(QStringLiteral("seq")).asInteger();
+
+    // The members of the group listed now are the ones moved.
+    std::vector<int> moved;
+    if (members.isOpen()) {
+        const int gidColumn = members.columnIndex(QStringLiteral("gid"));
+        const std::vector<int> keys = rowKeys(members);
+        for (int row = 0; row < int(keys.size()); ++row)
+            if (members.valueAt(row, gidColumn).toInt() == id)
+                moved.push_back(keys[size_t(row)]);
+        if (!moved.empty())
+            members.first();
+    }
 
     Transaction transaction(*m_groups.connection());
+    Query *editing = nullptr;
     try {
-        if (members.isOpen()) {
-            Field gid = members.fieldByName(QStringLiteral("gid"));
-            members.first();
-            while (!members.eof()) {
-                if (gid.asInteger() == id) {
-                    members.edit();
-                    gid.setInteger(kUngroupedId);
-                    members.post();
-                }
-                members.next();
-            }
+        for (const int key : moved) {
+            withRow(members, QStringLiteral("stafftbl"), key, [&](Query &row) {
+                editing = &row;
+                row.edit();
+                row.fieldByName(QStringLiteral("gid")).setInteger(kUngroupedId);
+                row.post();
+                editing = nullptr;
+            });
         }
-        m_groups.deleteRow();
+        withRow(m_groups, QStringLiteral("grptbl"), groupKey, [](Query &row) { row.deleteRow(); });
     } catch (...) {
         // What was written stays written, as it would row by row.
-        if (members.isOpen())
+        if (editing == &members && members.isOpen())
             members.cancel();
         transaction.commit();
         throw;

@@ -25,13 +25,14 @@ public:
 
     // Appends a group named `name` and gives it the id of its own row key
     // (`gid` := `seq`); the new group is the query's current row and the
-    // answer is its id. A key above 32767, or a failure of the second store,
-    // removes the new row again so no half-made group stays behind with the
-    // id of the DEFAULT group, and throws tessary::Error.
+    // answer is its id. Both stores are one transaction: a key above 32767,
+    // or any failure, rolls the new row back, so no half-made group stays
+    // behind with the id of the DEFAULT group, and throws tessary::Error.
     int create(const QString &name);
 
     // Removes the group named `name` (its first row). Members of `members`
-    // (the listed members) that belong to it move to group 0 first. False
+    // (the listed members) that belong to it when the removal starts move
+    // to group 0 first, found by their keys. False
     // when no group has that name. The DEFAULT group is the caller's to
     // refuse. Runs in one transaction.
     bool remove(const QString &name, Query &members);

@@ -6,6 +6,7 @@
 #include "data/progresssink.h"
 #include "data/query.h"
 #include "data/scopeexit.h"
+#include "members/keyedrows.h"
 #include "photo/picture.h"
 #include "photo/transforms.h"
 
@@ -49,7 +50,9 @@ bool MemberStore::store(const MemberDetails &details, int groupId)
         staff.fieldByName(QStringLiteral("remark")).setString(details.remark);
         staff.fieldByName(QStringLiteral("datejoin")).setString(dayMonthYearText(details.joined));
         staff.fieldByName(QStringLiteral("expiry")).setString(dayMonthYearText(details.expiry));
-        staff.fieldByName(QStringLiteral("photo")).setBytes(details.photo);
+        Field photo = staff.fieldByName(QStringLiteral("photo"));
+        if (!found || details.photoChanged || photo.asBytes() != details.photo)
+            photo.setBytes(details.photo);
         staff.post();
     } catch (...) {
         staff.cancel();
@@ -70,13 +73,16 @@ bool MemberStore::deleteCurrent()
 int MemberStore::deleteAll(ProgressSink &progress)
 {
     Query &staff = m_data.QStaff;
+    // The rows listed now are the ones deleted, whatever the list shows
+    // later on.
+    const std::vector<int> keys = rowKeys(staff);
     Transaction transaction(*staff.connection());
     int deleted = 0;
     try {
         staff.first();
-        while (staff.recordCount() > 0) {
-            staff.deleteRow();
-            ++deleted;
+        for (const int key : keys) {
+            if (withRow(staff, QStringLiteral("stafftbl"), key, [](Query &row) { row.deleteRow(); }))
+                ++deleted;
             progress.StepIt();
         }
     } catch (...) {
@@ -104,50 +110,76 @@ bool MemberStore::moveCurrent(int groupId)
     return true;
 }
 
+namespace {
+
+// Shrinks the photo of the current row of `row` when it is too large. False
+// when it could not be stored (the edit is then cancelled).
+bool resizeStoredPhoto(Query &row)
+{
+    Field photo = row.fieldByName(QStringLiteral("photo"));
+    // Decoding and the size rule; nullopt means the photo is small enough
+    // and is neither changed nor re-encoded.
+    std::optional<QImage> resized = ResizedForStorage(LoadPictureFromBlob(photo.asBytes()));
+    if (!resized)
+        return true;
+    row.edit();
+    try {
+        photo.setBytes(SavePictureToBlob(*resized));
+        row.post();
+    } catch (const Error &) {
+        row.cancel();
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
 ResizeOutcome ResizeAllPhotos(Query &staffList, Query &allStaff, ProgressSink &progress)
 {
     staffList.close();
-    // Runs whatever way the walk ends: the all-members query is closed
-    // (abandoning a record whose save failed) and the member list is reopened
-    // at its first record.
+    // Runs whatever way the walk ends, and never throws: the all-members
+    // query is closed (abandoning a record whose save failed) and the member
+    // list is reopened at its first record. On the normal way out the
+    // reopening is done below, where a failure is reported.
+    bool reopened = false;
     OnExit cleanUp([&] {
         if (allStaff.isOpen()) {
             allStaff.cancel();
             allStaff.close();
         }
-        staffList.open();
+        if (!reopened)
+            staffList.open();
     });
+    auto finish = [&](ResizeOutcome outcome) {
+        progress.Hide();
+        if (allStaff.isOpen())
+            allStaff.close();
+        reopened = true;
+        staffList.open();
+        return outcome;
+    };
 
     allStaff.setSql(allMembersSql());
     allStaff.open();
     progress.SetRange(allStaff.recordCount());
+    // The members present now are the ones walked.
+    const std::vector<int> keys = rowKeys(allStaff);
     allStaff.first();
     progress.Show();
 
     Transaction transaction(*allStaff.connection());
-    Field photo = allStaff.fieldByName(QStringLiteral("photo"));
-    while (!allStaff.eof()) {
-        // Decoding and the size rule; nullopt means the photo is small
-        // enough and is neither changed nor re-encoded.
-        std::optional<QImage> resized = ResizedForStorage(LoadPictureFromBlob(photo.asBytes()));
-        if (resized) {
-            allStaff.edit();
-            try {
-                photo.setBytes(SavePictureToBlob(*resized));
-                allStaff.post();
-            } catch (const Error &) {
-                allStaff.cancel();
-                transaction.commit();
-                progress.Hide();
-                return ResizeOutcome::Failed;
-            }
+    for (const int key : keys) {
+        bool stored = true;
+        withRow(allStaff, QStringLiteral("stafftbl"), key, [&](Query &row) { stored = resizeStoredPhoto(row); });
+        if (!stored) {
+            transaction.commit();
+            return finish(ResizeOutcome::Failed);
         }
         progress.StepIt();
-        allStaff.next();
     }
     transaction.commit();
-    progress.Hide();
-    return ResizeOutcome::Completed;
+    return finish(ResizeOutcome::Completed);
 }
 
 } // namespace tessary

@@ -22,7 +22,12 @@ struct MemberDetails
     QString remark;
     QDate joined;
     QDate expiry;
-    QByteArray photo; // the stored picture (a JPEG stream, or empty)
+    // The stored picture (a JPEG stream, or empty). Unless the operator
+    // changed the picture, these are the bytes read from the member shown,
+    // kept as they were, and a member that already holds them is not
+    // written.
+    QByteArray photo;
+    bool photoChanged = false;
 };
 
 // Dates are written as "d/mm/yyyy": day without a leading zero, two-digit

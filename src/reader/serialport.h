@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/busy.h"
 #include "data/errors.h"
 
 #include <QByteArray>
@@ -70,19 +71,32 @@ public:
     virtual QByteArray read(qint64 maxCount) = 0;
 
 protected:
-    void notifyReadyRead()
-    {
-        if (m_handlers.readyRead)
-            m_handlers.readyRead();
-    }
-    void notifyLineError()
-    {
-        if (m_handlers.lineError)
-            m_handlers.lineError();
-    }
+    // While a long operation runs the notifications wait (the bytes stay in
+    // the port's queue) and are delivered once it has ended.
+    void notifyReadyRead() { deliver(&Handlers::readyRead); }
+    void notifyLineError() { deliver(&Handlers::lineError); }
 
 private:
+    // One held-back notification of each kind stands for all that came
+    // while it waited.
+    void deliver(std::function<void()> Handlers::*which)
+    {
+        const int bit = which == &Handlers::readyRead ? 1 : 2;
+        if (m_waiting & bit)
+            return;
+        m_waiting |= bit;
+        runWhenIdle(
+            [this, which, bit] {
+                m_waiting &= ~bit;
+                if (m_handlers.*which)
+                    (m_handlers.*which)();
+            },
+            m_alive);
+    }
+
     Handlers m_handlers;
+    int m_waiting = 0;
+    std::shared_ptr<char> m_alive = std::make_shared<char>();
 };
 
 // The real port, over QSerialPort. Notifications arrive on the thread that

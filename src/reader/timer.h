@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/busy.h"
+
 #include <QTimer>
 
 #include <functional>
@@ -28,14 +30,27 @@ public:
     void setOnTimer(std::function<void()> action) { m_onTimer = std::move(action); }
 
 protected:
+    // An expiry during a long operation waits until it has ended.
+    // Expiries that come while one waits are one expiry.
     void expire()
     {
-        if (m_onTimer)
-            m_onTimer();
+        if (m_waiting)
+            return;
+        m_waiting = true;
+        runWhenIdle(
+            [this] {
+                m_waiting = false;
+                // Switched off while it waited: the expiry is void.
+                if (isEnabled() && m_onTimer)
+                    m_onTimer();
+            },
+            m_alive);
     }
 
 private:
     std::function<void()> m_onTimer;
+    bool m_waiting = false;
+    std::shared_ptr<char> m_alive = std::make_shared<char>();
 };
 
 using TimerFactory = std::function<std::unique_ptr<Timer>()>;

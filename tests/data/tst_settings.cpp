@@ -131,15 +131,18 @@ void TestSettings::unreadableNumbersGiveDefault_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("asInt");    // default 640
     QTest::addColumn<bool>("asBool");  // default true
+    QTest::addColumn<int>("inRange");  // read within 1..16384, default 640
 
-    QTest::newRow("letters") << "abc" << 640 << true;
-    QTest::newRow("empty") << "" << 640 << true;
-    QTest::newRow("trailing letters") << "12px" << 640 << true;
-    QTest::newRow("fraction") << "1.5" << 640 << true;
-    QTest::newRow("too large") << "99999999999" << 640 << true;
-    QTest::newRow("zero") << "0" << 0 << false;
-    QTest::newRow("two") << "2" << 2 << true;
-    QTest::newRow("negative") << "-1" << -1 << true;
+    QTest::newRow("letters") << "abc" << 640 << true << 640;
+    QTest::newRow("empty") << "" << 640 << true << 640;
+    QTest::newRow("trailing letters") << "12px" << 640 << true << 640;
+    QTest::newRow("fraction") << "1.5" << 640 << true << 640;
+    QTest::newRow("too large") << "99999999999" << 640 << true << 640;
+    QTest::newRow("zero") << "0" << 0 << false << 640;
+    QTest::newRow("two") << "2" << 2 << true << 2;
+    QTest::newRow("negative") << "-1" << -1 << true << 640;
+    QTest::newRow("highest") << "16384" << 16384 << true << 16384;
+    QTest::newRow("above highest") << "16385" << 16385 << true << 640;
 }
 
 void TestSettings::unreadableNumbersGiveDefault()
@@ -147,8 +150,10 @@ void TestSettings::unreadableNumbersGiveDefault()
     QFETCH(QString, text);
     QFETCH(int, asInt);
     QFETCH(bool, asBool);
+    QFETCH(int, inRange);
     putRaw(QStringLiteral("MainWin_WIDTH"), text);
     QCOMPARE(ReadIntSetting(QStringLiteral("MainWin_WIDTH"), 640), asInt);
+    QCOMPARE(ReadIntSetting(QStringLiteral("MainWin_WIDTH"), 640, 1, 16384), inRange);
     QCOMPARE(ReadBoolSetting(QStringLiteral("MainWin_WIDTH"), true), asBool);
 }
 
@@ -163,7 +168,7 @@ void TestSettings::emptyTextIsKept()
 void TestSettings::nonTextValueIsRefused()
 {
     putRaw(QStringLiteral("PORT"), QRect(1, 2, 3, 4));
-    putRaw(QStringLiteral("SortField"), QStringList{QStringLiteral("a"), QStringLiteral("b")});
+    putRaw(QStringLiteral("SortField"), QRect(5, 6, 7, 8));
     try {
         ReadIntSetting(QStringLiteral("PORT"), 1);
         QFAIL("read a value that is not text");
@@ -177,6 +182,10 @@ void TestSettings::nonTextValueIsRefused()
     } catch (const Error &e) {
         QCOMPARE(e.message(), QStringLiteral("Invalid data type for 'SortField'"));
     }
+    // A text with commas typed without quotes reads back as a list: it is
+    // that text.
+    putRaw(QStringLiteral("Other"), QStringList{QStringLiteral("staffno"), QStringLiteral("name")});
+    QCOMPARE(ReadStringSetting(QStringLiteral("Other"), QStringLiteral("name")), QStringLiteral("staffno,name"));
     // Writing replaces it with text again.
     WriteIntSetting(QStringLiteral("PORT"), 3);
     QCOMPARE(ReadIntSetting(QStringLiteral("PORT"), 1), 3);

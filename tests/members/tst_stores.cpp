@@ -10,6 +10,8 @@
 
 #include <QtTest>
 
+#include <functional>
+
 #include <sqlite3.h>
 
 using namespace tessary;
@@ -45,6 +47,27 @@ QByteArray jpeg(int width, int height)
     return SavePictureToBlob(picture);
 }
 
+// A progress sink that, at its first step, does what another command did
+// when it ran inside a bulk operation.
+class MeddlingProgress : public CountingProgress
+{
+public:
+    std::function<void()> meddle;
+    void StepIt() override
+    {
+        CountingProgress::StepIt();
+        if (meddle && steps() == 1)
+            meddle();
+    }
+};
+
+int commitCount = 0;
+int countCommit(void *)
+{
+    ++commitCount;
+    return 0;
+}
+
 } // namespace
 
 class TestStores : public QObject
@@ -59,6 +82,11 @@ private slots:
     void deleteAllCommitsTheRowsBeforeAFailure();
     void moveAndDeleteOne();
     void resizeAllStopsAtAFailedStoreKeepingEarlierRows();
+    void deleteAllActsOnTheRowsItListed_data();
+    void deleteAllActsOnTheRowsItListed();
+    void resizeAllWalksTheMembersOfItsStart();
+    void resizeAllCleanUpNeverEndsTheProgram();
+    void creatingAGroupIsOneTransaction();
 };
 
 void TestStores::transactionCommitsRollsBackAndJoins()
@@ -266,6 +294,108 @@ void TestStores::resizeAllStopsAtAFailedStoreKeepingEarlierRows()
     QCOMPARE(second.position(), 4);
     QCOMPARE(sizeOf(QStringLiteral("C big")), QSize(480, 640));
     QCOMPARE(sizeOf(QStringLiteral("D big")), QSize(480, 640));
+}
+
+void TestStores::deleteAllActsOnTheRowsItListed_data()
+{
+    QTest::addColumn<QString>("meddling");
+    QTest::newRow("another group listed") << QStringLiteral("relist");
+    QTest::newRow("list closed") << QStringLiteral("close");
+    QTest::newRow("member added to the group") << QStringLiteral("add");
+    QTest::newRow("list read again") << QStringLiteral("refresh");
+}
+
+void TestStores::deleteAllActsOnTheRowsItListed()
+{
+    QFETCH(QString, meddling);
+    CardDb db;
+    Tdsrc &data = *db.ds;
+    for (const char *name : {"A", "B", "C"})
+        db.addMember(QString::fromLatin1(name), 3);
+    db.addMember(QStringLiteral("Kept 1"), 4);
+    db.addMember(QStringLiteral("Kept 2"), 4);
+    listGroup(data, 3);
+
+    MeddlingProgress progress;
+    progress.SetRange(3);
+    progress.meddle = [&] {
+        if (meddling == QLatin1String("relist"))
+            listGroup(data, 4);
+        else if (meddling == QLatin1String("close"))
+            data.QStaff.close();
+        else if (meddling == QLatin1String("add"))
+            data.src.exec(QStringLiteral("insert into stafftbl (gid, name) values (3, 'Late')"));
+        else
+            data.QStaff.refresh();
+    };
+    QCOMPARE(MemberStore(data).deleteAll(progress), 3);
+    QCOMPARE(progress.steps(), 3);
+    QVERIFY(!data.src.inTransaction());
+    const QString late = meddling == QLatin1String("add") ? QStringLiteral(",Late") : QString();
+    QCOMPARE(committedCount(db.path(), QStringLiteral("select count(*) from stafftbl where gid = 4")), 2);
+    QCOMPARE(committedCount(db.path(), QStringLiteral("select count(*) from stafftbl where gid = 3")),
+             late.isEmpty() ? 0 : 1);
+}
+
+void TestStores::resizeAllWalksTheMembersOfItsStart()
+{
+    // The count in the status bar closes the all-members query; a walk that
+    // followed it would stop half-way.
+    CardDb db;
+    Tdsrc &data = *db.ds;
+    for (const char *name : {"A", "B", "C"})
+        db.addMember(QString::fromLatin1(name), 1, jpeg(500, 700));
+    listGroup(data, 1);
+    MeddlingProgress progress;
+    progress.meddle = [&] { data.QAllStaff.close(); };
+    QCOMPARE(ResizeAllPhotos(data.QStaff, data.QAllStaff, progress), ResizeOutcome::Completed);
+    QCOMPARE(progress.steps(), 3);
+    QCOMPARE(committedCount(db.path(), QStringLiteral("select count(*) from stafftbl where length(photo) > 0")), 3);
+    data.QAllStaff.setSql(allMembersSql());
+    data.QAllStaff.open();
+    for (data.QAllStaff.first(); !data.QAllStaff.eof(); data.QAllStaff.next())
+        QCOMPARE(LoadPictureFromBlob(data.QAllStaff.fieldByName(QStringLiteral("photo")).asBytes()).size(),
+                 QSize(480, 640));
+}
+
+void TestStores::resizeAllCleanUpNeverEndsTheProgram()
+{
+    // The walk fails, and so does reopening the member list in the
+    // clean-up: the walk's error is the one reported, and the program goes on.
+    CardDb db;
+    Tdsrc &data = *db.ds;
+    db.addMember(QStringLiteral("A"), 1, jpeg(500, 700));
+    data.QStaff.setSql({QStringLiteral("select * from nosuchtable")});
+    MeddlingProgress progress;
+    progress.meddle = [] { throw Error(QStringLiteral("walk failed")); };
+    try {
+        ResizeAllPhotos(data.QStaff, data.QAllStaff, progress);
+        QFAIL("the failure was not reported");
+    } catch (const Error &error) {
+        QCOMPARE(error.message(), QStringLiteral("walk failed"));
+    }
+    QVERIFY(!data.src.inTransaction());
+    QVERIFY(!data.QAllStaff.isOpen());
+
+    // On the normal way out a list that cannot be reopened is reported.
+    CountingProgress quiet;
+    QVERIFY_THROWS_EXCEPTION(Error, ResizeAllPhotos(data.QStaff, data.QAllStaff, quiet));
+}
+
+void TestStores::creatingAGroupIsOneTransaction()
+{
+    // A kill between two commits would leave a group with the id of the
+    // DEFAULT group, listing its members.
+    CardDb db;
+    Tdsrc &data = *db.ds;
+    data.QGroup.open();
+    commitCount = 0;
+    sqlite3_commit_hook(data.src.handle(), countCommit, nullptr);
+    const int id = GroupStore(data.QGroup).create(QStringLiteral("Office"));
+    sqlite3_commit_hook(data.src.handle(), nullptr, nullptr);
+    QCOMPARE(commitCount, 1);
+    QCOMPARE(committedCount(db.path(), QStringLiteral("select gid from grptbl where gdesc = 'Office'")), id);
+    QVERIFY(id > 0);
 }
 
 QTEST_GUILESS_MAIN(TestStores)

@@ -4,6 +4,7 @@
 // with the test playing the reader on the master side.
 
 #include "app/mainwindow.h"
+#include "data/busy.h"
 #include "data/datasrc.h"
 #include "data/prompts.h"
 #include "data/schema.h"
@@ -135,6 +136,8 @@ private slots:
     void emptyGroupIgnoresCards();
     void storingFailures();
     void clearingAndSaving();
+    void cardDuringDeleteAllWaitsForIt();
+    void heldBackNotificationsRunInOrderOnce();
 
 private:
     // The test's view of the window and the database.
@@ -583,6 +586,64 @@ void TestReaderIssuing::clearingAndSaving()
     window().bSave->click();
     QCOMPARE(m_prompts->messages(), QStringList{QStringLiteral("Overwrite the record?")});
     QCOMPARE(cardOf(QStringLiteral("Bob")), 0);
+}
+
+
+void TestReaderIssuing::cardDuringDeleteAllWaitsForIt()
+{
+    // Dave's card (Sales) is on the line when "Delete All" starts on the
+    // DEFAULT group. Card issuing waits until every listed member is
+    // deleted; it must not list Sales in the middle and have its members
+    // deleted too.
+    switchOn();
+    QCOMPARE(window().lstGroup->currentText(), QStringLiteral("DEFAULT"));
+    QVERIFY(m_pty->send(frame(hex("00 00 12 D6 87"))));
+    QTest::qWait(50); // the bytes are in the port's queue
+    m_prompts->messageAnswers.push_back(MessageResult::Ok);
+    window().bDelAllClick();
+
+    QVERIFY(holderOf(555) == QStringLiteral("(nobody)")); // Bob, of DEFAULT, is gone
+    QCOMPARE(holderOf(1234567), QStringLiteral("Dave"));
+    QCOMPARE(cardOf(QStringLiteral("Erin")), 0);
+    // Then the card is looked up, from the event loop.
+    QTRY_COMPARE(window().lstGroup->currentText(), QStringLiteral("Sales"));
+    QCOMPARE(window().eName->text(), QStringLiteral("Dave"));
+    QCOMPARE(answer(7), kAccept);
+}
+
+void TestReaderIssuing::heldBackNotificationsRunInOrderOnce()
+{
+    // Notifications of a device and expiries of a timer that come during a
+    // long operation are kept, one of each kind, and run after it in order.
+    testing::FakePort port;
+    QStringList seen;
+    port.setHandlers({[&] { seen << QStringLiteral("bytes"); }, [&] { seen << QStringLiteral("line"); }});
+    testing::ManualClock clock;
+    std::unique_ptr<Timer> timer = clock.factory()();
+    timer->setInterval(10);
+    timer->setEnabled(true);
+    timer->setOnTimer([&] { seen << QStringLiteral("timer"); });
+    {
+        BusyScope busy;
+        port.receive(QByteArray("a"));
+        static_cast<testing::ManualTimer *>(timer.get())->fire();
+        port.receive(QByteArray("b"));
+        port.raiseLineError();
+        QVERIFY(seen.isEmpty());
+    }
+    QVERIFY(seen.isEmpty()); // not inside the scope's end either
+    QTRY_COMPARE(seen, (QStringList{QStringLiteral("bytes"), QStringLiteral("timer"), QStringLiteral("line")}));
+
+    // A timer switched off while its expiry waited does not expire.
+    seen.clear();
+    {
+        BusyScope busy;
+        static_cast<testing::ManualTimer *>(timer.get())->fire();
+        timer->setEnabled(false);
+    }
+    QTest::qWait(20);
+    QCOMPARE(seen, QStringList());
+    QCOMPARE(heldBackActions(), 0);
 }
 
 QTEST_MAIN(TestReaderIssuing)
