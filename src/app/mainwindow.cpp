@@ -34,6 +34,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QFile>
+#include <QFileInfo>
 #include <QLockFile>
 #include <QMenu>
 #include <QMenuBar>
@@ -45,6 +46,8 @@
 #include <QStyle>
 #include <QTableView>
 #include <QVBoxLayout>
+
+#include <map>
 
 using namespace tessary;
 
@@ -569,14 +572,23 @@ bool TVaraDavuz::lockDatabase()
     // One program per card database. A lock left by a program that was
     // killed names a process that no longer runs, and QLockFile takes it
     // over; an age alone never makes a lock stale.
-    m_lock = std::make_unique<QLockFile>(DatabasePath + QStringLiteral(".lock"));
-    m_lock->setStaleLockTime(0);
-    if (!m_lock->tryLock(0)) {
-        m_lock.reset();
+    // Windows of one program share its lock (a window opened again in the
+    // same process, as after a restart of the window alone).
+    static std::map<QString, std::weak_ptr<QLockFile>> held;
+    const QString lockPath = QFileInfo(DatabasePath).absoluteFilePath() + QStringLiteral(".lock");
+    std::weak_ptr<QLockFile> &slot = held[lockPath];
+    m_lock = slot.lock();
+    if (m_lock)
+        return true;
+    auto lock = std::make_shared<QLockFile>(lockPath);
+    lock->setStaleLockTime(0);
+    if (!lock->tryLock(0)) {
         m_databaseInUse = true;
         ShowErrorBox(QStringLiteral("The card database is in use by another Tessary window."));
         return false;
     }
+    slot = lock;
+    m_lock = std::move(lock);
     // Temporary files of a backup, restore or copy that was cut off.
     RemoveStaleTemporaries(ProgramFolder);
     return true;

@@ -192,7 +192,7 @@ private:
     void actLayoutExecute();
 
     tessary::Tdsrc &m_data;
-    std::unique_ptr<QLockFile> m_lock;
+    std::shared_ptr<QLockFile> m_lock;
     bool m_databaseInUse = false;
     // The stored photo bytes of the member shown, and whether the operator
     // has changed the picture since it was shown.

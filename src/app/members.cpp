@@ -47,8 +47,10 @@ void TVaraDavuz::StoreDetails()
     // The stored bytes stay as they are unless the operator changed the
     // picture: an undecodable or large photo is not replaced by what the
     // pane shows, and saving loses no quality.
+    // A new member without stored bytes to copy gets the picture shown.
+    const bool encode = m_photoChanged || m_shownPhoto.isEmpty();
     details.photoChanged = m_photoChanged;
-    details.photo = m_photoChanged ? SavePictureToBlob(imgPhoto->picture()) : m_shownPhoto;
+    details.photo = encode ? SavePictureToBlob(imgPhoto->picture()) : m_shownPhoto;
     MemberStore(m_data).store(details, CurrentGroupId);
 }
 

@@ -50,9 +50,10 @@ bool MemberStore::store(const MemberDetails &details, int groupId)
         staff.fieldByName(QStringLiteral("remark")).setString(details.remark);
         staff.fieldByName(QStringLiteral("datejoin")).setString(dayMonthYearText(details.joined));
         staff.fieldByName(QStringLiteral("expiry")).setString(dayMonthYearText(details.expiry));
-        Field photo = staff.fieldByName(QStringLiteral("photo"));
-        if (!found || details.photoChanged || photo.asBytes() != details.photo)
-            photo.setBytes(details.photo);
+        // An existing member's photo is written only when the operator
+        // changed the picture: its stored bytes stay as they are.
+        if (!found || details.photoChanged)
+            staff.fieldByName(QStringLiteral("photo")).setBytes(details.photo);
         staff.post();
     } catch (...) {
         staff.cancel();

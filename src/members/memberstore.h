@@ -24,8 +24,8 @@ struct MemberDetails
     QDate expiry;
     // The stored picture (a JPEG stream, or empty). Unless the operator
     // changed the picture, these are the bytes read from the member shown,
-    // kept as they were, and a member that already holds them is not
-    // written.
+    // kept as they were; they are then written only into a new member, and
+    // an existing member keeps its own.
     QByteArray photo;
     bool photoChanged = false;
 };

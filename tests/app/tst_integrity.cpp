@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
 #include <QLockFile>
 #include <QProcess>
 #include <QPushButton>
@@ -127,58 +128,99 @@ void TestIntegrity::outOfRangeSettingsGiveDefaults()
     QCOMPARE(listedNames(window), QStringList{QStringLiteral("Ann")});
 }
 
+namespace {
+
+// Leaves at `lockPath` the lock file another program would leave: made by
+// QLockFile, then naming the process `pid` running `program`.
+void writeForeignLock(const QString &lockPath, qint64 pid, const QString &program)
+{
+    QLockFile own(lockPath);
+    QVERIFY(own.tryLock(0));
+    QFile file(lockPath);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QList<QByteArray> lines = file.readAll().split('\n');
+    file.close();
+    own.unlock();
+    QVERIFY(lines.size() >= 3);
+    lines[0] = QByteArray::number(pid);
+    lines[1] = program.toUtf8();
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(lines.join('\n'));
+}
+
+// A running child process, ended when the test ends.
+struct Sleeper
+{
+    QProcess process;
+    Sleeper()
+    {
+        process.start(QStringLiteral("sleep"), {QStringLiteral("60")});
+        process.waitForStarted();
+    }
+    ~Sleeper()
+    {
+        process.kill();
+        process.waitForFinished();
+    }
+};
+
+} // namespace
+
 void TestIntegrity::secondWindowOnTheSameDatabaseIsRefused()
 {
     ProgramFolder folder;
     folder.addMember(QStringLiteral("Ann"), 0);
-    ScopedScriptedPrompts prompts;
-    Tdsrc first;
-    TVaraDavuz window(first, folder.path());
-    QVERIFY(!window.databaseInUse());
+    Sleeper other;
+    QVERIFY(other.process.state() == QProcess::Running);
+    writeForeignLock(folder.databasePath() + QStringLiteral(".lock"), other.process.processId(),
+                     QStringLiteral("sleep"));
 
+    ScopedScriptedPrompts prompts;
     {
-        Tdsrc second;
-        TVaraDavuz other(second, folder.path());
-        QVERIFY(other.databaseInUse());
-        QVERIFY(!second.src.connected());
+        Tdsrc data;
+        TVaraDavuz window(data, folder.path());
+        QVERIFY(window.databaseInUse());
+        QVERIFY(!data.src.connected());
         QCOMPARE(messagesTitled(*prompts, QStringLiteral("Error")),
                  QStringList{QStringLiteral("The card database is in use by another Tessary window.")});
-        QCOMPARE(other.lstGroup->count(), 0);
-        QCOMPARE(listedNames(other), QStringList());
+        QCOMPARE(window.lstGroup->count(), 0);
+        QCOMPARE(listedNames(window), QStringList());
     }
-    // The first one still owns the database, and another folder is free.
+    QVERIFY(QFile::exists(folder.databasePath() + QStringLiteral(".lock"))); // still the other program's
+
+    // This program's lock: windows of the program share it, and it goes
+    // with the last of them.
     prompts->clear();
-    ProgramFolder elsewhere;
-    Tdsrc third;
-    TVaraDavuz free(third, elsewhere.path());
-    QVERIFY(!free.databaseInUse());
+    ProgramFolder free;
+    const QString lockPath = free.databasePath() + QStringLiteral(".lock");
+    {
+        Tdsrc first;
+        TVaraDavuz window(first, free.path());
+        QVERIFY(!window.databaseInUse());
+        QVERIFY(QFile::exists(lockPath));
+        QLockFile probe(lockPath);
+        QVERIFY(!probe.tryLock(0));
+        Tdsrc second;
+        TVaraDavuz again(second, free.path());
+        QVERIFY(!again.databaseInUse());
+        QVERIFY(second.src.connected());
+    }
+    QVERIFY(!QFile::exists(lockPath));
     QCOMPARE(prompts->messages(), QStringList());
-    QCOMPARE(listedNames(window), QStringList{QStringLiteral("Ann")});
 }
 
 void TestIntegrity::lockOfAKilledProgramDoesNotBlock()
 {
-    // A child takes the lock and is killed with SIGKILL: the lock file stays
-    // behind, naming a process that is gone.
+    // The program holding the lock was killed with SIGKILL: its lock file
+    // stays behind, naming a process that is gone.
     ProgramFolder folder;
     const QString lockPath = folder.databasePath() + QStringLiteral(".lock");
-    QProcess child;
-    child.start(QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral("sleep 30")});
-    QVERIFY(child.waitForStarted());
+    qint64 gone = 0;
     {
-        // The lock file's format: process id, application name, host name.
-        QLockFile own(lockPath);
-        QVERIFY(own.tryLock(0));
-        qint64 pid = 0;
-        QString host, app;
-        QVERIFY(own.getLockInfo(&pid, &host, &app));
-        own.unlock();
-        QFile file(lockPath);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(QStringLiteral("%1\n%2\n%3\n").arg(child.processId()).arg(app, host).toUtf8());
+        Sleeper killed;
+        gone = killed.process.processId();
     }
-    child.kill();
-    QVERIFY(child.waitForFinished());
+    writeForeignLock(lockPath, gone, QStringLiteral("sleep"));
     QVERIFY(QFile::exists(lockPath));
 
     ScopedScriptedPrompts prompts;
