@@ -583,6 +583,11 @@ bool TVaraDavuz::lockDatabase()
     auto lock = std::make_shared<QLockFile>(lockPath);
     lock->setStaleLockTime(0);
     if (!lock->tryLock(0)) {
+        // A folder the lock cannot be written into cannot take the
+        // database's journal either: nothing can be written there, so the
+        // database opens without the lock and says so at the first write.
+        if (lock->error() != QLockFile::LockFailedError)
+            return true;
         m_databaseInUse = true;
         ShowErrorBox(QStringLiteral("The card database is in use by another Tessary window."));
         return false;

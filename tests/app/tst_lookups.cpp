@@ -46,7 +46,7 @@ class TestLookups : public QObject
 private slots:
     void selectListItemIsExactAndCaseSensitive();
     void fillGroupListFollowsQueryOrder();
-    void fillGroupListFailsOnEmptyName();
+    void fillGroupListListsAGroupWithoutName();
     void fillGroupMenuTagsItemsWithIds();
     void findIdAndTextAnswerZeroAndEmptyWhenMissing();
 };
@@ -88,16 +88,23 @@ void TestLookups::fillGroupListFollowsQueryOrder()
     QCOMPARE(list.currentIndex(), -1);
 }
 
-void TestLookups::fillGroupListFailsOnEmptyName()
+void TestLookups::fillGroupListListsAGroupWithoutName()
 {
     Groups g({{QStringLiteral("Alpha"), 1}});
     g.folder.db().exec(QStringLiteral("insert into grptbl (gid, gdesc) values (2, null)"));
     g.data.QGroup.close();
     g.data.QGroup.open();
+    // A group without a name is listed with an empty name, like any other,
+    // and its entry carries its id.
     QComboBox list;
-    QVERIFY_THROWS_EXCEPTION(Error, FillGroupList(g.data.QGroup, QStringLiteral("gdesc"), &list));
+    FillGroupList(g.data.QGroup, QStringLiteral("gdesc"), &list);
+    QCOMPARE(list.count(), 2);
+    QCOMPARE(list.itemText(0), QString());
+    QCOMPARE(list.itemData(0).toInt(), 2);
+    QCOMPARE(list.itemData(1).toInt(), 1);
     QString text = QStringLiteral("x");
-    QVERIFY_THROWS_EXCEPTION(Error, FindTextById(g.data.QGroup, 2, QStringLiteral("gid"), text, QStringLiteral("gdesc")));
+    QVERIFY(FindTextById(g.data.QGroup, 2, QStringLiteral("gid"), text, QStringLiteral("gdesc")));
+    QCOMPARE(text, QString());
 }
 
 void TestLookups::fillGroupMenuTagsItemsWithIds()
