@@ -191,7 +191,8 @@ void TestDatabaseFiles::restoreReplacesAndReopens()
     p().fileAnswers.push_back(backup);
     p().messageAnswers.push_back(MessageResult::Ok);
     QVERIFY(files().Restore());
-    QCOMPARE(p().asked.at(0).text, QStringLiteral("Card database (*.mdb)|*.mdb"));
+    QCOMPARE(p().asked.at(0).text, QStringLiteral("Card database (*.mdb)|*.mdb|Copy kept before the last restore "
+                                                  "(*.before-restore)|*.before-restore"));
     QCOMPARE(p().asked.at(0).defaultExt, QStringLiteral("mdb"));
     QCOMPARE(p().messages(), QStringList{QStringLiteral("You are choosing to overwrite an existing file. Are you sure?")});
     QCOMPARE(announced.count(), 1);
@@ -291,8 +292,8 @@ void TestDatabaseFiles::failedCopyDamagesNothing()
     QVERIFY(m_db->ds->QStaff.isOpen());
     QCOMPARE(CardDb::names(m_db->ds->QStaff), QStringList{QStringLiteral("Live")});
 
-    // A larger backup: the kept copy of the live database is made, the
-    // restore copy itself fails part-way.
+    // A larger backup: its copy beside the database fails part-way, before
+    // anything of the live database is touched.
     const QString large = other(QStringLiteral("large.mdb"));
     {
         Tdsrc second;
@@ -313,7 +314,7 @@ void TestDatabaseFiles::failedCopyDamagesNothing()
         QVERIFY(!files().Restore());
     }
     QCOMPARE(p().messages().last(), kCannotLoad);
-    QCOMPARE(fileBytes(files().beforeRestorePath()), live);
+    QVERIFY(!QFileInfo::exists(files().beforeRestorePath()));
     QCOMPARE(fileBytes(m_db->path()), live);
     QCOMPARE(hiddenFiles(m_db->folder()), QStringList());
     QCOMPARE(CardDb::names(m_db->ds->QStaff), QStringList{QStringLiteral("Live")});
