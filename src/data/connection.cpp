@@ -216,4 +216,27 @@ void Transaction::commit()
     }
 }
 
+ReadLock::ReadLock(Connection &connection) : m_connection(connection)
+{
+    if (connection.inTransaction())
+        return; // the open transaction already holds at least this lock
+    // A deferred transaction takes the shared lock with its first read and
+    // keeps it until it ends. The read also plays back a journal that a
+    // crashed writer left, so the file is whole while it is held.
+    connection.exec(QStringLiteral("BEGIN DEFERRED"));
+    try {
+        connection.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"));
+    } catch (...) {
+        sqlite3_exec(connection.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
+    }
+    m_owner = true;
+}
+
+ReadLock::~ReadLock()
+{
+    if (m_owner && m_connection.connected() && m_connection.inTransaction())
+        sqlite3_exec(m_connection.handle(), "COMMIT", nullptr, nullptr, nullptr);
+}
+
 } // namespace tessary

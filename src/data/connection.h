@@ -107,4 +107,22 @@ private:
     bool m_done = false;
 };
 
+// Holds the database's read lock for its scope: a transaction that has read
+// the schema, so the file keeps its shared lock and no other connection (of
+// this or another process) can write to it until the scope ends. A plain
+// copy of the file made meanwhile is a consistent database. Opened while a
+// transaction is open, it joins that one and leaves it as it is.
+class ReadLock
+{
+public:
+    explicit ReadLock(Connection &connection);
+    ~ReadLock();
+    ReadLock(const ReadLock &) = delete;
+    ReadLock &operator=(const ReadLock &) = delete;
+
+private:
+    Connection &m_connection;
+    bool m_owner = false;
+};
+
 } // namespace tessary

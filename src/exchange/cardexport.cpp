@@ -14,6 +14,8 @@
 
 #include <QDir>
 
+#include <memory>
+
 namespace tessary {
 
 namespace {
@@ -21,6 +23,19 @@ namespace {
 void ShowExportFailed()
 {
     ShowErrorBox(QStringLiteral("Fail to export record."));
+}
+
+// The rows to export, listed when the step starts: a query of the export's
+// own, so an event handled between rows (the progress window processes
+// pending events) can neither close it nor change which rows it lists.
+std::unique_ptr<Query> listRows(Connection &connection, const QString &name, const QStringList &sql,
+                                const QVector<ColumnDecl> &columns)
+{
+    auto query = std::make_unique<Query>(&connection, name);
+    query->setSql(sql);
+    query->setDeclaredColumns(columns);
+    query->open();
+    return query;
 }
 
 } // namespace
@@ -64,9 +79,9 @@ int CardExport::run()
 
 int CardExport::ExportGroups()
 {
-    Query &groups = m_data.QGroup;
-    if (!groups.isOpen())
-        groups.open();
+    const std::unique_ptr<Query> listed =
+        listRows(m_data.src, QStringLiteral("ExportGroups"), groupListSql(), groupColumns());
+    Query &groups = *listed;
     std::unique_ptr<ProgressSink> progress =
         m_progress(QStringLiteral("Exporting Group Information"), groups.recordCount());
     OnExit closeProgress([&] { progress->Hide(); });
@@ -104,12 +119,9 @@ int CardExport::ExportGroups()
 
 int CardExport::ExportMembers()
 {
-    Query &all = m_data.QAllStaff;
-    if (!all.isOpen()) {
-        all.setSql(allMembersSql());
-        all.open();
-    }
-    OnExit closeAll([&] { all.close(); });
+    const std::unique_ptr<Query> listed =
+        listRows(m_data.src, QStringLiteral("ExportMembers"), allMembersSql(), memberColumns());
+    Query &all = *listed;
     std::unique_ptr<ProgressSink> progress = m_progress(QStringLiteral("Exporting Card Database"), all.recordCount());
     OnExit closeProgress([&] { progress->Hide(); });
     progress->Show();

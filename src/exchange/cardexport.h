@@ -34,7 +34,9 @@ public:
     int run();
 
     // With the copy open on `exp`: one `gid` row per group in name order.
-    // Answers the count, or 0 after "Fail to export record.".
+    // Answers the count, or 0 after "Fail to export record.". Both steps
+    // list their rows when they start, on queries of their own, and export
+    // exactly those rows.
     int ExportGroups();
     // One `staffs` row per member whose card number is above 0, in name
     // order. Answers the count, or 0 after "Fail to export record.".

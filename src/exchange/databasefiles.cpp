@@ -7,45 +7,73 @@
 #include "data/errors.h"
 #include "data/prompts.h"
 #include "data/query.h"
+#include "data/schema.h"
+#include "data/scopeexit.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QSet>
 
+#include <cerrno>
+#include <optional>
+
 #include <sqlite3.h>
+#include <unistd.h>
 
 namespace tessary {
 
 namespace {
 
-struct TableColumns
+// The layout tables as the card layout opens them ("select * from param",
+// "select * from fields"), with the types its queries declare.
+QVector<ColumnDecl> paramColumns()
 {
-    QString table;
-    QStringList columns;
-};
-
-QStringList namesOf(const QVector<ColumnDecl> &columns)
-{
-    QStringList names;
-    for (const ColumnDecl &c : columns)
-        names << c.name;
-    return names;
+    QVector<ColumnDecl> c{{QStringLiteral("seq"), FieldType::AutoInc}, {QStringLiteral("bitmap"), FieldType::Blob}};
+    for (int i = 1; i <= 7; ++i)
+        c.append({QStringLiteral("f%1").arg(i), FieldType::SmallInt});
+    c.append({{QStringLiteral("printback"), FieldType::Boolean},
+              {QStringLiteral("style"), FieldType::SmallInt},
+              {QStringLiteral("lines"), FieldType::Boolean},
+              {QStringLiteral("captions"), FieldType::Boolean},
+              {QStringLiteral("position"), FieldType::Double},
+              {QStringLiteral("custom"), FieldType::Boolean},
+              {QStringLiteral("font"), FieldType::Blob},
+              {QStringLiteral("psize"), FieldType::Integer},
+              {QStringLiteral("palign"), FieldType::Integer},
+              {QStringLiteral("osx"), FieldType::SmallInt},
+              {QStringLiteral("osy"), FieldType::SmallInt}});
+    return c;
 }
 
-// Every column the program reads, table by table.
-QVector<TableColumns> cardTables()
+QVector<ColumnDecl> fieldsColumns()
+{
+    return {{QStringLiteral("seq"), FieldType::AutoInc},
+            {QStringLiteral("fname"), FieldType::Text},
+            {QStringLiteral("dname"), FieldType::Text},
+            {QStringLiteral("uname"), FieldType::Text}};
+}
+
+// One query the program opens on the card database.
+struct QueryShape
+{
+    QString table;
+    QStringList sql;
+    QVector<ColumnDecl> columns;
+};
+
+QVector<QueryShape> cardQueries()
 {
     return {
-        {QStringLiteral("grptbl"), namesOf(groupColumns())},
-        {QStringLiteral("stafftbl"), namesOf(memberColumns())},
-        {QStringLiteral("param"),
-         {QStringLiteral("seq"), QStringLiteral("bitmap"), QStringLiteral("f1"), QStringLiteral("f2"),
-          QStringLiteral("f3"), QStringLiteral("f4"), QStringLiteral("f5"), QStringLiteral("f6"), QStringLiteral("f7"),
-          QStringLiteral("printback"), QStringLiteral("style"), QStringLiteral("lines"), QStringLiteral("captions"),
-          QStringLiteral("position"), QStringLiteral("custom"), QStringLiteral("font"), QStringLiteral("psize"),
-          QStringLiteral("palign"), QStringLiteral("osx"), QStringLiteral("osy")}},
-        {QStringLiteral("fields"),
-         {QStringLiteral("seq"), QStringLiteral("fname"), QStringLiteral("dname"), QStringLiteral("uname")}},
+        {QStringLiteral("grptbl"), groupListSql(), groupColumns()},
+        {QStringLiteral("stafftbl"), allMembersSql(), memberColumns()},
+        {QString(),
+         {QStringLiteral("select * from stafftbl"), QStringLiteral("left join grptbl"),
+          QStringLiteral("on stafftbl.gid=grptbl.gid"), QStringLiteral("order by name")},
+         joinedMemberColumns()},
+        {QStringLiteral("param"), {QStringLiteral("select * from param")}, paramColumns()},
+        {QStringLiteral("fields"), {QStringLiteral("select * from fields")}, fieldsColumns()},
     };
 }
 
@@ -60,65 +88,159 @@ void ShowCannotLoad()
     ShowErrorBox(QStringLiteral("Database cannot be loaded."));
 }
 
-} // namespace
-
-QString CheckCardDatabase(const QString &path)
+QString sqliteError(sqlite3 *db)
 {
-    const QFileInfo info(path);
-    if (!info.isFile())
-        return QStringLiteral("not a file");
-    // Opened read-only, never created; a journal beside the file is not
-    // played back into it.
+    return QString::fromUtf8(sqlite3_errmsg(db));
+}
+
+// The integrity check and the tables' column names, read-only.
+QString checkFile(const QString &path)
+{
     ReadOnlyDb handle;
     if (sqlite3_open_v2(QFile::encodeName(path).constData(), &handle.db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK)
-        return QString::fromUtf8(sqlite3_errmsg(handle.db));
-
+        return sqliteError(handle.db);
     sqlite3_stmt *stmt = nullptr;
     if (sqlite3_prepare_v2(handle.db, "PRAGMA integrity_check", -1, &stmt, nullptr) != SQLITE_OK)
-        return QString::fromUtf8(sqlite3_errmsg(handle.db));
+        return sqliteError(handle.db);
     QStringList problems;
     int rc;
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW)
         problems << QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0)));
     sqlite3_finalize(stmt);
     if (rc != SQLITE_DONE)
-        return QString::fromUtf8(sqlite3_errmsg(handle.db));
+        return sqliteError(handle.db);
     if (problems != QStringList{QStringLiteral("ok")})
         return QStringLiteral("the database is damaged: ") + problems.join(QStringLiteral("; "));
 
-    for (const TableColumns &table : cardTables()) {
+    for (const QueryShape &shape : cardQueries()) {
+        if (shape.table.isEmpty())
+            continue;
         if (sqlite3_prepare_v2(handle.db, "select name from pragma_table_info(?1)", -1, &stmt, nullptr) != SQLITE_OK)
-            return QString::fromUtf8(sqlite3_errmsg(handle.db));
-        const QByteArray name = table.table.toUtf8();
+            return sqliteError(handle.db);
+        const QByteArray name = shape.table.toUtf8();
         sqlite3_bind_text(stmt, 1, name.constData(), int(name.size()), SQLITE_TRANSIENT);
         QSet<QString> present;
         while ((rc = sqlite3_step(stmt)) == SQLITE_ROW)
             present.insert(QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0))).toLower());
         sqlite3_finalize(stmt);
         if (rc != SQLITE_DONE)
-            return QString::fromUtf8(sqlite3_errmsg(handle.db));
+            return sqliteError(handle.db);
         if (present.isEmpty())
-            return QStringLiteral("table '%1' is missing").arg(table.table);
-        for (const QString &column : table.columns)
-            if (!present.contains(column.toLower()))
-                return QStringLiteral("table '%1' has no column '%2'").arg(table.table, column);
+            return QStringLiteral("table '%1' is missing").arg(shape.table);
+        for (const ColumnDecl &column : shape.columns)
+            if (!present.contains(column.name.toLower()))
+                return QStringLiteral("table '%1' has no column '%2'").arg(shape.table, column.name);
     }
     return {};
+}
+
+// Opens the program's own queries on the file, as the program will: a
+// column whose declared type the queries refuse fails here, not at the next
+// start.
+QString checkQueries(const QString &path)
+{
+    Connection connection;
+    connection.setRequiredTables(
+        {QStringLiteral("grptbl"), QStringLiteral("stafftbl"), QStringLiteral("param"), QStringLiteral("fields")});
+    connection.setConnectionString(cardConnectionString(path));
+    try {
+        connection.connect();
+        for (const QueryShape &shape : cardQueries()) {
+            Query query(&connection, QStringLiteral("Check"));
+            query.setSql(shape.sql);
+            query.setDeclaredColumns(shape.columns);
+            query.open();
+            if (shape.table == QLatin1String("param") && query.isEmpty())
+                return QStringLiteral("table 'param' holds no row");
+        }
+    } catch (const Error &e) {
+        return e.message();
+    }
+    return {};
+}
+
+QStringList journalSuffixes()
+{
+    return {QStringLiteral("-journal"), QStringLiteral("-wal"), QStringLiteral("-shm")};
+}
+
+// Removes a file with the journals SQLite may have made beside it.
+void removeWithJournals(const QString &path)
+{
+    QFile::remove(path);
+    for (const QString &suffix : journalSuffixes())
+        QFile::remove(path + suffix);
+}
+
+} // namespace
+
+QString cardDatabaseTemporaryPrefix()
+{
+    return QLatin1Char('.') + kCardDatabaseName + QLatin1Char('.');
+}
+
+int RemoveStaleTemporaries(const QString &folder)
+{
+    const QDir dir(folder);
+    int removed = 0;
+    const QStringList names =
+        dir.entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+    for (const QString &name : names) {
+        if (!name.startsWith(cardDatabaseTemporaryPrefix()))
+            continue;
+        // unlink: a link is removed itself, never what it points to.
+        if (::unlink(QFile::encodeName(dir.filePath(name)).constData()) == 0)
+            ++removed;
+    }
+    return removed;
+}
+
+QString CheckCardDatabase(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.isFile())
+        return QStringLiteral("not a file");
+    QString problem = checkFile(path);
+    if (problem.isEmpty())
+        problem = checkQueries(path);
+    return problem;
 }
 
 bool DatabaseFiles::Backup()
 {
     const QString target = prompts().saveFileName(QString(), QStringLiteral("Database (*.mdb)|*.mdb|All Files (*.*)|*.*"),
-                                                  QStringLiteral("cardinfo.mdb"), QString());
+                                                  kCardDatabaseName, QString());
     if (target.isEmpty())
         return false;
+    // Renaming a copy over the open database would leave the connection on
+    // a deleted file: every later save fails.
+    if (SameFile(target, m_path)) {
+        ShowErrorBox(QStringLiteral("The backup cannot replace the card database in use."));
+        return false;
+    }
     if (QFileInfo::exists(target) &&
         prompts().message(MessageKind::Confirmation, QStringLiteral("Confirm"), QStringLiteral("Overwrite the file?"),
                           true) != MessageResult::Ok)
         return false;
-    // The database stays open: between row operations the whole database is
-    // in its one file.
-    if (!CopyFileReplacing(m_path, target)) {
+
+    bool copied = false;
+    RegularFile live;
+    if (live.open(m_path)) {
+        try {
+            // The database stays open; its read lock keeps every writer out
+            // for the whole copy. The file is closed only after the lock is
+            // given back: closing a descriptor of the file drops the locks
+            // this process holds on it.
+            std::optional<ReadLock> lock;
+            if (m_data.src.connected())
+                lock.emplace(m_data.src);
+            copied = CopyFileReplacing(live, target);
+        } catch (const Error &) {
+            copied = false;
+        }
+        live.close();
+    }
+    if (!copied) {
         ShowErrorBox(QStringLiteral("Database cannot be saved. Please retry."));
         return false;
     }
@@ -128,17 +250,32 @@ bool DatabaseFiles::Backup()
 
 bool DatabaseFiles::Restore()
 {
-    const QString source = prompts().openFileName(QString(), QStringLiteral("Card database (*.mdb)|*.mdb"), QString(),
-                                                  QStringLiteral("mdb"));
+    const QString source = prompts().openFileName(
+        QString(),
+        QStringLiteral("Card database (*.mdb)|*.mdb|Copy kept before the last restore (*.before-restore)|*.before-restore"),
+        QString(), QStringLiteral("mdb"));
     if (source.isEmpty())
         return false;
     if (prompts().message(MessageKind::Confirmation, QStringLiteral("Confirm"),
                           QStringLiteral("You are choosing to overwrite an existing file. Are you sure?"),
                           true) != MessageResult::Ok)
         return false;
-    // A file the program cannot work on is refused before anything is
-    // replaced; the live database stays open as it was.
-    if (!CheckCardDatabase(source).isEmpty()) {
+
+    // The chosen file is copied first and the copy is what is checked and
+    // restored: the chosen file may be the before-restore copy, which is
+    // replaced further on, or change after it was checked.
+    const QFileInfo live(m_path);
+    QString copy;
+    {
+        RegularFile chosen;
+        if (chosen.open(source))
+            copy = CopyToTemporary(chosen, live.absolutePath(), QLatin1Char('.') + live.fileName() + QLatin1Char('.'));
+    }
+    OnExit removeCopy([&] {
+        if (!copy.isEmpty())
+            removeWithJournals(copy);
+    });
+    if (copy.isEmpty() || !CheckCardDatabase(copy).isEmpty()) {
         ShowCannotLoad();
         return false;
     }
@@ -146,23 +283,61 @@ bool DatabaseFiles::Restore()
     m_data.src.disconnect();
     bool restored = false;
     try {
-        // The replaced database stays beside the new one, so restoring the
-        // wrong backup can be undone by hand.
-        if (CopyFileReplacing(m_path, beforeRestorePath())) {
-            // A journal left beside the old database would be played back
-            // into the restored one when it is opened.
-            for (const char *suffix : {"-journal", "-wal", "-shm"})
-                QFile::remove(m_path + QString::fromLatin1(suffix));
-            restored = CopyFileReplacing(source, m_path);
-        }
-        if (!restored)
-            ShowCannotLoad();
-    } catch (...) {
+        restored = swapIn(copy);
+        if (restored)
+            copy.clear();
         reopen();
-        throw;
+    } catch (const Error &) {
+        if (!restored)
+            throw; // the old database did not open again: the general error report shows why
+        // The restored file does not open after all: the old one goes back.
+        m_data.src.disconnect();
+        ::rename(QFile::encodeName(beforeRestorePath()).constData(), QFile::encodeName(m_path).constData());
+        restored = false;
+        reopen();
     }
-    reopen();
+    if (!restored)
+        ShowCannotLoad();
     return restored;
+}
+
+bool DatabaseFiles::swapIn(const QString &checkedCopy)
+{
+    if (!keepOldDatabase())
+        return false;
+    // A journal of the old database would be played back into the new one.
+    // The old one was open until now, so none of them is needed by it.
+    for (const QString &suffix : journalSuffixes())
+        QFile::remove(m_path + suffix);
+    if (::rename(QFile::encodeName(checkedCopy).constData(), QFile::encodeName(m_path).constData()) != 0)
+        return false;
+    SyncFolder(QFileInfo(m_path).absolutePath());
+    return true;
+}
+
+bool DatabaseFiles::keepOldDatabase()
+{
+    // A second name for the old database is renamed over the before-restore
+    // copy, so the database file itself is never missing, not even for a
+    // moment; where the file system has no hard links, it is copied.
+    const QFileInfo live(m_path);
+    const QString prefix = live.absolutePath() + QLatin1Char('/') + QLatin1Char('.') + live.fileName() +
+                           QStringLiteral(".kept-");
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        const QString link = prefix + QString::number(QRandomGenerator::global()->generate(), 36);
+        if (::link(QFile::encodeName(m_path).constData(), QFile::encodeName(link).constData()) != 0) {
+            if (errno == EEXIST)
+                continue;
+            break;
+        }
+        if (::rename(QFile::encodeName(link).constData(), QFile::encodeName(beforeRestorePath()).constData()) != 0) {
+            QFile::remove(link);
+            return false;
+        }
+        MakeOwnerOnly(beforeRestorePath());
+        return true;
+    }
+    return CopyFileReplacing(m_path, beforeRestorePath());
 }
 
 void DatabaseFiles::reopen()

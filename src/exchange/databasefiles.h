@@ -6,10 +6,24 @@ namespace tessary {
 
 class Tdsrc;
 
+// The name of the card database in the program folder; every temporary file
+// the program makes beside it starts with "." and this name and a dot.
+inline const QString kCardDatabaseName = QStringLiteral("cardinfo.mdb");
+QString cardDatabaseTemporaryPrefix(); // ".cardinfo.mdb."
+
+// Deletes the files a killed backup, restore or import left in the program
+// folder `folder`: every ".cardinfo.mdb.*" (temporary copies and their
+// journals). Run at start-up, before the card database is opened and while
+// no other copy of the program works on that folder. Answers how many files
+// were removed.
+int RemoveStaleTemporaries(const QString &folder);
+
 // Checks that `path` is a card database the program can work on: an SQLite
-// database whose integrity check passes and that holds the tables grptbl,
-// stafftbl, param and fields with every column the program reads. Answers
-// the empty text when it is, else what is wrong. The file is only read.
+// database whose integrity check passes, that holds the tables grptbl,
+// stafftbl, param (with its row) and fields, and on which the program's own
+// queries open, which checks every column they declare by name and declared
+// type. Answers the empty text when it is, else what is wrong. Meant for a
+// copy: the file is opened for writing as the program opens it.
 QString CheckCardDatabase(const QString &path);
 
 // Backup and restore of the card database file `databasePath` as a whole.
@@ -18,22 +32,28 @@ class DatabaseFiles
 public:
     DatabaseFiles(Tdsrc &data, const QString &databasePath) : m_data(data), m_path(databasePath) {}
 
-    // "Backup Database": asks for a target, asks "Overwrite the file?" when
-    // it exists, copies the database (left open) there and says whether it
-    // worked. True when a copy was made.
+    // "Backup Database": asks for a target, refuses the card database itself
+    // (by any name or link), asks "Overwrite the file?" when the target
+    // exists, copies the database there while holding its read lock (no
+    // write changes it part-way; it stays open) and says whether it worked.
+    // True when a copy was made.
     bool Backup();
 
-    // "Restore Database": asks for a file and for confirmation, checks the
-    // file (a wrong file is refused with "Database cannot be loaded." and
-    // the live database stays open as it was), keeps the database it
-    // replaces as "<database>.before-restore", copies the file over the
-    // database and opens it again with the group and member queries, then
-    // announces the change. True when the file was restored.
+    // "Restore Database": asks for a file and for confirmation, copies it to
+    // a temporary file beside the database and checks that copy (a wrong
+    // file is refused with "Database cannot be loaded." and the live
+    // database stays open as it was). Only then closes the database, keeps
+    // it as "<database>.before-restore" and renames the checked copy into
+    // its place, so at every moment the database file is the whole old or
+    // the whole new one; then opens it again with the group and member
+    // queries and announces the change. True when the file was restored.
     bool Restore();
 
     QString beforeRestorePath() const { return m_path + QStringLiteral(".before-restore"); }
 
 private:
+    bool swapIn(const QString &checkedCopy);
+    bool keepOldDatabase();
     void reopen();
 
     Tdsrc &m_data;

@@ -1,6 +1,5 @@
 #include "exchange/filecopy.h"
 
-#include <QByteArray>
 #include <QFile>
 #include <QFileInfo>
 
@@ -21,6 +20,13 @@ QString systemError(const QString &what, int code)
     return what + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(code));
 }
 
+bool fail(QString *error, const QString &text)
+{
+    if (error)
+        *error = text;
+    return false;
+}
+
 // Writes all of `size` bytes, resuming after interruptions.
 bool writeAll(int fd, const char *data, ssize_t size)
 {
@@ -37,89 +43,190 @@ bool writeAll(int fd, const char *data, ssize_t size)
     return true;
 }
 
+// Reads into `buffer` from `offset`, resuming after interruptions.
+ssize_t readAt(int fd, char *buffer, size_t size, off_t offset)
+{
+    for (;;) {
+        const ssize_t n = ::pread(fd, buffer, size, offset);
+        if (n >= 0 || errno != EINTR)
+            return n;
+    }
+}
+
 } // namespace
+
+RegularFile::~RegularFile()
+{
+    close();
+}
+
+bool RegularFile::open(const QString &path, QString *error)
+{
+    close();
+    if (path.isEmpty())
+        return fail(error, QStringLiteral("No file name given"));
+    // O_NONBLOCK: opening a FIFO without a writer must not wait for one.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0)
+        return fail(error, systemError(QStringLiteral("Cannot read '%1'").arg(path), errno));
+    struct stat info;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return fail(error, QStringLiteral("'%1' is not a file").arg(path));
+    }
+    // Reads of a regular file never block; the flag is dropped all the same.
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    m_fd = fd;
+    m_size = qint64(info.st_size);
+    return true;
+}
+
+void RegularFile::close()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
+    m_size = 0;
+}
+
+QString RegularFile::descriptorPath() const
+{
+    return QStringLiteral("/proc/self/fd/%1").arg(m_fd);
+}
+
+std::optional<QByteArray> ReadRegularFile(const QString &path, qint64 maxBytes, QString *error)
+{
+    RegularFile file;
+    if (!file.open(path, error))
+        return std::nullopt;
+    if (file.size() > maxBytes) {
+        fail(error, QStringLiteral("'%1' is too large").arg(path));
+        return std::nullopt;
+    }
+    // The size may have changed since it was asked: read one byte more than
+    // allowed, never more, to see whether the file grew past the limit.
+    QByteArray bytes(file.size() + 1, Qt::Uninitialized);
+    qint64 done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = readAt(file.descriptor(), bytes.data() + done, size_t(bytes.size() - done), off_t(done));
+        if (n < 0) {
+            fail(error, systemError(QStringLiteral("Cannot read '%1'").arg(path), errno));
+            return std::nullopt;
+        }
+        if (n == 0)
+            break;
+        done += n;
+        if (done == bytes.size() && done <= maxBytes)
+            bytes.resize(qMin(maxBytes + 1, done * 2)); // it grew: follow up to the limit
+    }
+    if (done > maxBytes) {
+        fail(error, QStringLiteral("'%1' is too large").arg(path));
+        return std::nullopt;
+    }
+    bytes.resize(done);
+    return bytes;
+}
+
+bool SameFile(const QString &a, const QString &b)
+{
+    struct stat first, second;
+    if (::stat(QFile::encodeName(a).constData(), &first) == 0 && ::stat(QFile::encodeName(b).constData(), &second) == 0 &&
+        first.st_dev == second.st_dev && first.st_ino == second.st_ino)
+        return true;
+    const QString canonicalA = QFileInfo(a).canonicalFilePath();
+    return !canonicalA.isEmpty() && canonicalA == QFileInfo(b).canonicalFilePath();
+}
 
 bool MakeOwnerOnly(const QString &path)
 {
     return ::chmod(QFile::encodeName(path).constData(), S_IRUSR | S_IWUSR) == 0;
 }
 
-bool CopyFileReplacing(const QString &source, const QString &target, QString *error)
+void SyncFolder(const QString &folder)
 {
-    auto fail = [&](const QString &text) {
-        if (error)
-            *error = text;
-        return false;
-    };
-    if (source.isEmpty() || target.isEmpty())
-        return fail(QStringLiteral("No file name given"));
-
-    const QByteArray sourceName = QFile::encodeName(source);
-    const int in = ::open(sourceName.constData(), O_RDONLY | O_CLOEXEC);
-    if (in < 0)
-        return fail(systemError(QStringLiteral("Cannot read '%1'").arg(source), errno));
-    struct stat sourceInfo;
-    if (::fstat(in, &sourceInfo) != 0 || !S_ISREG(sourceInfo.st_mode)) {
-        ::close(in);
-        return fail(QStringLiteral("'%1' is not a file").arg(source));
-    }
-
-    const QFileInfo targetInfo(target);
-    const QString folder = targetInfo.absolutePath();
-    // mkstemp creates the file with mode 0600, in the target's folder so the
-    // final rename stays on one file system.
-    QByteArray temp = QFile::encodeName(folder + QStringLiteral("/.") + targetInfo.fileName() + QStringLiteral(".XXXXXX"));
-    const int out = ::mkstemp(temp.data());
-    if (out < 0) {
-        const int code = errno;
-        ::close(in);
-        return fail(systemError(QStringLiteral("Cannot write into the folder '%1'").arg(folder), code));
-    }
-    auto abandon = [&](const QString &what, int code) {
-        ::close(in);
-        ::close(out);
-        ::unlink(temp.constData());
-        return fail(systemError(what, code));
-    };
-
-    const QString writeError = QStringLiteral("Cannot write '%1'").arg(target);
-    if (::fchmod(out, S_IRUSR | S_IWUSR) != 0)
-        return abandon(writeError, errno);
-
-    static constexpr ssize_t kChunk = 256 * 1024;
-    QByteArray buffer(kChunk, Qt::Uninitialized);
-    for (;;) {
-        const ssize_t n = ::read(in, buffer.data(), size_t(kChunk));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return abandon(QStringLiteral("Cannot read '%1'").arg(source), errno);
-        }
-        if (n == 0)
-            break;
-        if (!writeAll(out, buffer.constData(), n))
-            return abandon(writeError, errno);
-    }
-    if (::fsync(out) != 0)
-        return abandon(writeError, errno);
-    ::close(in);
-    if (::close(out) != 0) {
-        const int code = errno;
-        ::unlink(temp.constData());
-        return fail(systemError(writeError, code));
-    }
-    if (::rename(temp.constData(), QFile::encodeName(target).constData()) != 0) {
-        const int code = errno;
-        ::unlink(temp.constData());
-        return fail(systemError(writeError, code));
-    }
-    // The rename itself reaches the disk with the folder's entry.
     const int dir = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir >= 0) {
         ::fsync(dir);
         ::close(dir);
     }
+}
+
+QString CopyToTemporary(RegularFile &source, const QString &folder, const QString &prefix, QString *error)
+{
+    if (!source.isOpen()) {
+        fail(error, QStringLiteral("No file to copy"));
+        return {};
+    }
+    // mkstemp creates the file with mode 0600, in the given folder so a
+    // final rename stays on one file system.
+    QByteArray temp = QFile::encodeName(folder + QLatin1Char('/') + prefix + QStringLiteral("XXXXXX"));
+    const int out = ::mkstemp(temp.data());
+    if (out < 0) {
+        fail(error, systemError(QStringLiteral("Cannot write into the folder '%1'").arg(folder), errno));
+        return {};
+    }
+    const QString tempPath = QFile::decodeName(temp);
+    auto abandon = [&](const QString &what, int code) {
+        ::close(out);
+        ::unlink(temp.constData());
+        fail(error, systemError(what, code));
+        return QString();
+    };
+    const QString writeError = QStringLiteral("Cannot write '%1'").arg(tempPath);
+    if (::fchmod(out, S_IRUSR | S_IWUSR) != 0)
+        return abandon(writeError, errno);
+
+    static constexpr size_t kChunk = 256 * 1024;
+    QByteArray buffer(kChunk, Qt::Uninitialized);
+    for (off_t offset = 0;;) {
+        const ssize_t n = readAt(source.descriptor(), buffer.data(), kChunk, offset);
+        if (n < 0)
+            return abandon(QStringLiteral("Cannot read the file to copy"), errno);
+        if (n == 0)
+            break;
+        if (!writeAll(out, buffer.constData(), n))
+            return abandon(writeError, errno);
+        offset += n;
+    }
+    if (::fsync(out) != 0)
+        return abandon(writeError, errno);
+    if (::close(out) != 0) {
+        const int code = errno;
+        ::unlink(temp.constData());
+        fail(error, systemError(writeError, code));
+        return {};
+    }
+    return tempPath;
+}
+
+bool CopyFileReplacing(RegularFile &source, const QString &target, QString *error)
+{
+    if (target.isEmpty())
+        return fail(error, QStringLiteral("No file name given"));
+    const QFileInfo targetInfo(target);
+    const QString folder = targetInfo.absolutePath();
+    const QString temp =
+        CopyToTemporary(source, folder, QLatin1Char('.') + targetInfo.fileName() + QLatin1Char('.'), error);
+    if (temp.isEmpty())
+        return false;
+    if (::rename(QFile::encodeName(temp).constData(), QFile::encodeName(target).constData()) != 0) {
+        const int code = errno;
+        QFile::remove(temp);
+        return fail(error, systemError(QStringLiteral("Cannot write '%1'").arg(target), code));
+    }
+    // The rename itself reaches the disk with the folder's entry.
+    SyncFolder(folder);
     return true;
+}
+
+bool CopyFileReplacing(const QString &source, const QString &target, QString *error)
+{
+    if (source.isEmpty() || target.isEmpty())
+        return fail(error, QStringLiteral("No file name given"));
+    RegularFile file;
+    if (!file.open(source, error))
+        return false;
+    return CopyFileReplacing(file, target, error);
 }
 
 } // namespace tessary

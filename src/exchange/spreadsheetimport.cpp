@@ -1,5 +1,6 @@
 #include "exchange/spreadsheetimport.h"
 
+#include "exchange/filecopy.h"
 #include "exchange/workbook.h"
 
 #include "data/connection.h"
@@ -10,10 +11,13 @@
 #include "data/query.h"
 #include "data/scopeexit.h"
 #include "members/groupstore.h"
+#include "photo/jpegcodec.h"
 #include "photo/picture.h"
 
 #include <QDir>
 #include <QFileInfo>
+
+#include <memory>
 
 namespace tessary {
 
@@ -48,22 +52,75 @@ QString photoPath(const QString &cell, const QString &workbookFolder)
     return QDir(workbookFolder).filePath(cell);
 }
 
+// The picture of a PHOTO cell. Only a regular file is read, and no more of
+// it than the decoder accepts: a FIFO must not block the import while it
+// holds the write transaction, nor a device such as /dev/zero fill memory.
+QImage readPhoto(const QString &path)
+{
+    if (path.isEmpty())
+        return {};
+    const std::optional<QByteArray> bytes = ReadRegularFile(path, jpeg::kMaxDecodedBytes);
+    return bytes ? jpeg::decode(*bytes) : QImage();
+}
+
+// A query of the import's own on `table`'s rows: an event that closes or
+// reopens one of the data module's shared queries during the import does
+// not touch it.
+std::unique_ptr<Query> ownQuery(Connection &connection, const QString &name, const QStringList &sql,
+                                const QVector<ColumnDecl> &columns)
+{
+    auto query = std::make_unique<Query>(&connection, name);
+    query->setSql(sql);
+    query->setDeclaredColumns(columns);
+    query->open();
+    return query;
+}
+
+// Sets the member in edit from one sheet row and stores it; throws
+// tessary::Error when it cannot be stored.
+void storeMember(Query &members, const Workbook &book, const SheetColumns &columns, int row, int groupId,
+                 const QString &folder)
+{
+    if (!columns.name)
+        throw Error(QStringLiteral("The sheet has no NAME column"));
+    const QString name = book.text(row, columns.name);
+    const bool existing = members.recordCount() > 0 && members.locate(QStringLiteral("name"), name);
+    if (existing)
+        members.edit();
+    else
+        members.append();
+    members.fieldByName(QStringLiteral("gid")).setInteger(groupId);
+    members.fieldByName(QStringLiteral("staffno")).setString(book.text(row, columns.id));
+    members.fieldByName(QStringLiteral("name")).setString(name);
+    members.fieldByName(QStringLiteral("cname")).setString(book.text(row, columns.cname));
+    members.fieldByName(QStringLiteral("post")).setString(book.text(row, columns.position));
+    members.fieldByName(QStringLiteral("datejoin")).setString(book.text(row, columns.joined));
+    members.fieldByName(QStringLiteral("expiry")).setString(book.text(row, columns.expiry));
+    members.fieldByName(QStringLiteral("remark")).setString(book.text(row, columns.remark));
+
+    const QImage picture = readPhoto(photoPath(book.text(row, columns.photo), folder));
+    if (picture.isNull()) {
+        // A member that had a photo keeps it rather than losing it to a
+        // missing file; a new member is stored without one.
+        ShowCreateError();
+        if (!existing)
+            members.fieldByName(QStringLiteral("photo")).setBytes(QByteArray());
+    } else {
+        members.fieldByName(QStringLiteral("photo")).setBytes(SavePictureToBlob(PictureAtSize(picture, 0, 0)));
+    }
+    members.post();
+}
+
 } // namespace
 
 SpreadsheetImport::Outcome SpreadsheetImport::run()
 {
-    Query &all = m_data.QAllStaff;
-    all.setSql(allMembersSql());
-    all.open();
-    OnExit closeAll([&] { all.close(); });
-
     const QString path = prompts().openFileName(QStringLiteral("Import Excel Records"),
                                                 QStringLiteral("Excel Files (*.xls)|*.xls|All Files (*.*)|*.*"),
                                                 QStringLiteral("import.xls"), QStringLiteral("xls"));
     Outcome outcome = Outcome::Cancelled;
     if (!path.isEmpty())
         outcome = importFile(path);
-    all.close();
     if (outcome != Outcome::Stopped)
         m_data.src.announceChanged();
     return outcome;
@@ -75,36 +132,29 @@ SpreadsheetImport::Outcome SpreadsheetImport::importFile(const QString &path)
     // Opening the workbook and its sheet may fail; nothing is changed then.
     Workbook book(path);
     book.selectSheet(kSheet);
-    const SheetColumns columns(book);
     const QString folder = QFileInfo(path).absolutePath();
+    const SheetColumns columns(book);
 
-    Query &all = m_data.QAllStaff;
-    const bool openedHere = !all.isOpen();
-    if (openedHere) {
-        all.setSql(allMembersSql());
-        all.open();
-    }
-    Query &groups = m_data.QGroup;
-    if (!groups.isOpen())
-        groups.open();
+    const std::unique_ptr<Query> members =
+        ownQuery(m_data.src, QStringLiteral("ImportMembers"), allMembersSql(), memberColumns());
+    const std::unique_ptr<Query> groups =
+        ownQuery(m_data.src, QStringLiteral("ImportGroups"), groupListSql(), groupColumns());
     OnExit cleanUp([&] {
-        if (all.isOpen())
-            all.cancel();
-        if (openedHere)
-            all.close();
+        if (members->isOpen())
+            members->cancel();
         m_progress.Hide();
     });
 
     m_progress.SetRange(book.rowCount());
     m_progress.Show();
-    GroupStore groupStore(groups);
+    GroupStore groupStore(*groups);
 
     // One transaction for the whole sheet: each member is stored as its row
     // is read, and a stop keeps the rows before it.
     Transaction transaction(m_data.src);
     auto stop = [&] {
-        if (all.isOpen())
-            all.cancel();
+        if (members->isOpen())
+            members->cancel();
         transaction.commit();
         m_progress.Hide();
         ShowPostError();
@@ -113,49 +163,14 @@ SpreadsheetImport::Outcome SpreadsheetImport::importFile(const QString &path)
 
     for (int row = 0; row < book.rowCount(); ++row) {
         m_progress.ProcessMessages();
-
-        int groupId = GroupStore::kUngroupedId;
-        const QString groupName = book.text(row, columns.group);
-        if (!groupName.isEmpty()) {
-            try {
+        try {
+            int groupId = GroupStore::kUngroupedId;
+            const QString groupName = book.text(row, columns.group);
+            if (!groupName.isEmpty()) {
                 const std::optional<int> found = groupStore.idOf(groupName);
                 groupId = found ? *found : groupStore.create(groupName);
-            } catch (const Error &) {
-                return stop();
             }
-        }
-
-        const QString name = book.text(row, columns.name);
-        bool existing = false;
-        try {
-            if (!columns.name)
-                throw Error(QStringLiteral("The sheet has no NAME column"));
-            existing = all.recordCount() > 0 && all.locate(QStringLiteral("name"), name);
-            if (existing)
-                all.edit();
-            else
-                all.append();
-            all.fieldByName(QStringLiteral("gid")).setInteger(groupId);
-            all.fieldByName(QStringLiteral("staffno")).setString(book.text(row, columns.id));
-            all.fieldByName(QStringLiteral("name")).setString(name);
-            all.fieldByName(QStringLiteral("cname")).setString(book.text(row, columns.cname));
-            all.fieldByName(QStringLiteral("post")).setString(book.text(row, columns.position));
-            all.fieldByName(QStringLiteral("datejoin")).setString(book.text(row, columns.joined));
-            all.fieldByName(QStringLiteral("expiry")).setString(book.text(row, columns.expiry));
-            all.fieldByName(QStringLiteral("remark")).setString(book.text(row, columns.remark));
-
-            const QString photoFile = photoPath(book.text(row, columns.photo), folder);
-            const QImage picture = photoFile.isEmpty() ? QImage() : ReadJpegFile(photoFile);
-            if (picture.isNull()) {
-                // A member that had a photo keeps it rather than losing it
-                // to a missing file; a new member is stored without one.
-                ShowCreateError();
-                if (!existing)
-                    all.fieldByName(QStringLiteral("photo")).setBytes(QByteArray());
-            } else {
-                all.fieldByName(QStringLiteral("photo")).setBytes(SavePictureToBlob(PictureAtSize(picture, 0, 0)));
-            }
-            all.post();
+            storeMember(*members, book, columns, row, groupId, folder);
         } catch (const Error &) {
             return stop();
         }

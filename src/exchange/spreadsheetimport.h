@@ -33,7 +33,10 @@ public:
     Outcome run();
 
     // Imports the workbook at `path` without asking for it and without
-    // announcing the change.
+    // announcing the change. The import works on queries of its own, so
+    // whatever runs between its rows (the progress window processes
+    // pending events) cannot close or move them; the data module's shared
+    // queries are not used.
     Outcome importFile(const QString &path);
 
     // Rows stored by the last import.

@@ -1,5 +1,7 @@
 #include "exchange/workbook.h"
 
+#include "exchange/filecopy.h"
+
 #include "data/errors.h"
 
 #include <QDate>
@@ -87,9 +89,15 @@ Workbook::Workbook(const QString &path) : m_path(path)
     const QFileInfo info(path);
     if (!info.exists())
         throw Error(QStringLiteral("Cannot open the workbook '%1': the file does not exist").arg(path));
-    if (!info.isFile())
-        throw Error(QStringLiteral("Cannot open the workbook '%1': it is not a file").arg(path));
-    const int rc = freexl_open(QFile::encodeName(path).constData(), &m_handle);
+    // Opened without blocking and kept open while the reader opens the same
+    // file through its descriptor: a FIFO or a device is refused, and the
+    // name cannot be pointed elsewhere in between.
+    RegularFile file;
+    QString why;
+    if (!info.isFile() || !file.open(path, &why))
+        throw Error(QStringLiteral("Cannot open the workbook '%1': %2")
+                        .arg(path, info.isFile() ? why : QStringLiteral("it is not a file")));
+    const int rc = freexl_open(QFile::encodeName(file.descriptorPath()).constData(), &m_handle);
     if (rc != FREEXL_OK) {
         if (m_handle)
             freexl_close(m_handle);

@@ -11,6 +11,8 @@
 
 #include <QFileInfo>
 
+#include <functional>
+
 using namespace tessary;
 using namespace tessary::testing;
 
@@ -36,6 +38,7 @@ private slots:
     void memberWithoutValueFailsTheRow();
     void targetIsReplacedByAFreshCopy();
     void missingOrBrokenTemplate();
+    void exportsTheRowsListedAtItsStart();
 
 private:
     QString folder() const { return m_db->folder(); }
@@ -208,6 +211,40 @@ void TestCardExport::missingOrBrokenTemplate()
     QVERIFY(!guarded([&] { runExport(); }));
     QCOMPARE((**m_prompts).messages(), QStringList{QStringLiteral("DbOut: Field 'MEMO' not found.")});
     QVERIFY(!m_db->ds->exp.connected());
+}
+
+void TestCardExport::exportsTheRowsListedAtItsStart()
+{
+    addMember({QStringLiteral("Ann"), 5});
+    addMember({QStringLiteral("Bob"), 6});
+    // Between rows an event closes the shared queries and adds a card
+    // holder; the export goes on with the rows it listed and no others.
+    struct Busy : CountingProgress
+    {
+        std::function<void()> onEvents;
+        void ProcessMessages() override { onEvents(); }
+    };
+    int events = 0;
+    auto busy = [&] {
+        ++events;
+        m_db->ds->QAllStaff.close();
+        m_db->ds->QGroup.close();
+        if (events == 2)
+            addMember({QStringLiteral("Late"), 9});
+    };
+    (**m_prompts).fileAnswers.push_back(target());
+    CardExport exporter(*m_db->ds, folder(), [&](const QString &, int maximum) {
+        auto sink = std::make_unique<Busy>();
+        sink->onEvents = busy;
+        sink->SetRange(maximum);
+        return sink;
+    });
+    QCOMPARE(exporter.run(), 2);
+    QCOMPARE(events, 3); // one group, two members
+
+    Query staffs(&m_copy, QStringLiteral("staffs"));
+    openCopy(staffs, QStringLiteral("select * from staffs order by cardno"));
+    QCOMPARE(CardDb::names(staffs, QStringLiteral("NAME")), (QStringList{QStringLiteral("Ann"), QStringLiteral("Bob")}));
 }
 
 QTEST_GUILESS_MAIN(TestCardExport)

@@ -9,13 +9,16 @@
 #include "exchange/databasefiles.h"
 #include "exchange/filecopy.h"
 
+#include <QElapsedTimer>
 #include <QRandomGenerator>
 #include <QSignalSpy>
 
 #include <csignal>
 
+#include <sqlite3.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace tessary;
 using namespace tessary::testing;
@@ -77,6 +80,11 @@ private slots:
     void restoreReplacesAndReopens();
     void restoreRefusesWrongFiles();
     void failedCopyDamagesNothing();
+    void backupRefusesTheLiveDatabase();
+    void readLockKeepsWritersOut();
+    void restoringTheKeptCopyBringsTheOldBack();
+    void staleTemporariesAreRemoved();
+    void onlyRegularFilesAreRead();
 
 private:
     DatabaseFiles files() { return DatabaseFiles(*m_db->ds, m_db->path()); }
@@ -191,7 +199,8 @@ void TestDatabaseFiles::restoreReplacesAndReopens()
     p().fileAnswers.push_back(backup);
     p().messageAnswers.push_back(MessageResult::Ok);
     QVERIFY(files().Restore());
-    QCOMPARE(p().asked.at(0).text, QStringLiteral("Card database (*.mdb)|*.mdb"));
+    QCOMPARE(p().asked.at(0).text, QStringLiteral("Card database (*.mdb)|*.mdb|Copy kept before the last restore "
+                                                  "(*.before-restore)|*.before-restore"));
     QCOMPARE(p().asked.at(0).defaultExt, QStringLiteral("mdb"));
     QCOMPARE(p().messages(), QStringList{QStringLiteral("You are choosing to overwrite an existing file. Are you sure?")});
     QCOMPARE(announced.count(), 1);
@@ -238,12 +247,31 @@ void TestDatabaseFiles::restoreRefusesWrongFiles()
         c.connect();
         c.exec(QStringLiteral("ALTER TABLE stafftbl DROP COLUMN remark"));
     }
+    // Names all there, but a type the group query refuses, or no layout row.
+    const QString retyped = other(QStringLiteral("retyped.mdb"));
+    const QString noLayout = other(QStringLiteral("nolayout.mdb"));
+    for (const QString &path : {retyped, noLayout}) {
+        createCardDatabase(path, CardDatabaseSeed{});
+        Connection c;
+        c.setConnectionString(cardConnectionString(path));
+        c.connect();
+        if (path == retyped)
+            c.exec(QStringLiteral("DROP TABLE grptbl; CREATE TABLE grptbl (seq INTEGER PRIMARY KEY AUTOINCREMENT, "
+                                  "gid INTEGER, gdesc NVARCHAR(255)); INSERT INTO grptbl (gid, gdesc) VALUES (0, 'DEFAULT')"));
+        else
+            c.exec(QStringLiteral("DELETE FROM param"));
+    }
+    const QString fifo = other(QStringLiteral("fifo.mdb"));
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+
     QVERIFY(CheckCardDatabase(m_db->path()).isEmpty());
     QCOMPARE(CheckCardDatabase(lacking), QStringLiteral("table 'stafftbl' has no column 'remark'"));
+    QVERIFY(CheckCardDatabase(retyped).contains(QStringLiteral("'gid'")));
+    QCOMPARE(CheckCardDatabase(noLayout), QStringLiteral("table 'param' holds no row"));
 
     const QByteArray live = fileBytes(m_db->path());
     QSignalSpy announced(&m_db->ds->src, &Connection::dataChanged);
-    for (const QString &wrong : {text, foreign, lacking}) {
+    for (const QString &wrong : {text, foreign, lacking, retyped, noLayout, fifo, QStringLiteral("/dev/zero")}) {
         p().clear();
         p().fileAnswers.push_back(wrong);
         p().messageAnswers.push_back(MessageResult::Ok);
@@ -254,6 +282,7 @@ void TestDatabaseFiles::restoreRefusesWrongFiles()
     }
     QCOMPARE(fileBytes(m_db->path()), live);
     QVERIFY(!QFileInfo::exists(files().beforeRestorePath()));
+    QCOMPARE(hiddenFiles(m_db->folder()), QStringList());
     QCOMPARE(announced.count(), 0);
 }
 
@@ -291,8 +320,8 @@ void TestDatabaseFiles::failedCopyDamagesNothing()
     QVERIFY(m_db->ds->QStaff.isOpen());
     QCOMPARE(CardDb::names(m_db->ds->QStaff), QStringList{QStringLiteral("Live")});
 
-    // A larger backup: the kept copy of the live database is made, the
-    // restore copy itself fails part-way.
+    // A larger backup: its copy beside the database fails part-way, before
+    // anything of the live database is touched.
     const QString large = other(QStringLiteral("large.mdb"));
     {
         Tdsrc second;
@@ -313,10 +342,147 @@ void TestDatabaseFiles::failedCopyDamagesNothing()
         QVERIFY(!files().Restore());
     }
     QCOMPARE(p().messages().last(), kCannotLoad);
-    QCOMPARE(fileBytes(files().beforeRestorePath()), live);
+    QVERIFY(!QFileInfo::exists(files().beforeRestorePath()));
     QCOMPARE(fileBytes(m_db->path()), live);
     QCOMPARE(hiddenFiles(m_db->folder()), QStringList());
     QCOMPARE(CardDb::names(m_db->ds->QStaff), QStringList{QStringLiteral("Live")});
+}
+
+void TestDatabaseFiles::backupRefusesTheLiveDatabase()
+{
+    const QString folder = m_db->folder();
+    QVERIFY(QFile::link(m_db->path(), other(QStringLiteral("symlink.mdb"))));
+    QCOMPARE(::link(QFile::encodeName(m_db->path()).constData(),
+                    QFile::encodeName(other(QStringLiteral("hardlink.mdb"))).constData()), 0);
+    const QString ways[] = {m_db->path(), folder + QStringLiteral("/other/../cardinfo.mdb"),
+                            folder + QStringLiteral("/./cardinfo.mdb"), other(QStringLiteral("symlink.mdb")),
+                            other(QStringLiteral("hardlink.mdb"))};
+    const QByteArray live = fileBytes(m_db->path());
+    for (const QString &target : ways) {
+        p().clear();
+        p().fileAnswers.push_back(target);
+        QVERIFY2(!files().Backup(), qPrintable(target));
+        // Refused before the replace question, with nothing else asked.
+        QCOMPARE(p().messages(), QStringList{QStringLiteral("The backup cannot replace the card database in use.")});
+        QCOMPARE(fileBytes(m_db->path()), live);
+    }
+    // The database still takes writes.
+    m_db->addMember(QStringLiteral("After"), 0);
+    QVERIFY(!m_db->ds->src.inTransaction());
+}
+
+void TestDatabaseFiles::readLockKeepsWritersOut()
+{
+    Connection writer;
+    writer.setConnectionString(cardConnectionString(m_db->path()));
+    writer.connect();
+    sqlite3_busy_timeout(writer.handle(), 50);
+    const QString write = QStringLiteral("UPDATE stafftbl SET post = 'x'");
+    {
+        ReadLock lock(m_db->ds->src);
+        QVERIFY(m_db->ds->src.inTransaction());
+        const QByteArray before = fileBytes(m_db->path());
+        QVERIFY_THROWS_EXCEPTION(Error, writer.exec(write));
+        QCOMPARE(fileBytes(m_db->path()), before);
+        // A lock taken inside a transaction joins it and leaves it open.
+        { ReadLock inner(m_db->ds->src); }
+        QVERIFY(m_db->ds->src.inTransaction());
+    }
+    QVERIFY(!m_db->ds->src.inTransaction());
+    writer.exec(write);
+
+    // A backup leaves no transaction behind either.
+    p().fileAnswers.push_back(other(QStringLiteral("b.mdb")));
+    QVERIFY(files().Backup());
+    QVERIFY(!m_db->ds->src.inTransaction());
+    writer.exec(write);
+}
+
+void TestDatabaseFiles::restoringTheKeptCopyBringsTheOldBack()
+{
+    const QString backup = other(QStringLiteral("backup.mdb"));
+    createCardDatabase(backup, CardDatabaseSeed{});
+    {
+        Tdsrc second;
+        second.src.setConnectionString(cardConnectionString(backup));
+        second.src.connect();
+        second.QAllStaff.open();
+        second.QAllStaff.append();
+        second.QAllStaff.fieldByName(QStringLiteral("name")).setString(QStringLiteral("Backup"));
+        second.QAllStaff.post();
+    }
+    const QByteArray live = fileBytes(m_db->path());
+    const QString names[] = {QStringLiteral("Backup"), QStringLiteral("Live"), QStringLiteral("Backup")};
+    QString source = backup;
+    for (const QString &expected : names) {
+        p().clear();
+        p().fileAnswers.push_back(source);
+        p().messageAnswers.push_back(MessageResult::Ok);
+        QVERIFY(files().Restore());
+        QCOMPARE(CardDb::names(m_db->ds->QStaff), QStringList{expected});
+        QCOMPARE(hiddenFiles(m_db->folder()), QStringList());
+        for (const char *suffix : {"-journal", "-wal", "-shm"})
+            QVERIFY(!QFileInfo::exists(m_db->path() + QString::fromLatin1(suffix)));
+        source = files().beforeRestorePath(); // then back and forth
+    }
+    // After the last swap the kept copy is the original database again.
+    QCOMPARE(fileBytes(files().beforeRestorePath()), live);
+}
+
+void TestDatabaseFiles::staleTemporariesAreRemoved()
+{
+    const QString folder = m_db->folder();
+    const QStringList stale = {QStringLiteral(".cardinfo.mdb.a1B2c3"), QStringLiteral(".cardinfo.mdb.a1B2c3-journal"),
+                               QStringLiteral(".cardinfo.mdb.kept-xyz")};
+    const QStringList kept = {QStringLiteral("cardinfo.mdb.before-restore"), QStringLiteral(".cardinfo.mdbx"),
+                              QStringLiteral(".backup.mdb.q1w2e3")};
+    for (const QString &name : stale + kept) {
+        QFile f(folder + QLatin1Char('/') + name);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+    }
+    // A link is removed itself, never what it points to.
+    QVERIFY(QFile::link(m_db->path(), folder + QStringLiteral("/.cardinfo.mdb.link")));
+    QCOMPARE(RemoveStaleTemporaries(folder), 4);
+    for (const QString &name : stale)
+        QVERIFY2(!QFileInfo::exists(folder + QLatin1Char('/') + name), qPrintable(name));
+    for (const QString &name : kept)
+        QVERIFY2(QFileInfo::exists(folder + QLatin1Char('/') + name), qPrintable(name));
+    QVERIFY(CheckCardDatabase(m_db->path()).isEmpty());
+    QCOMPARE(RemoveStaleTemporaries(folder), 0);
+}
+
+void TestDatabaseFiles::onlyRegularFilesAreRead()
+{
+    const QString fifo = other(QStringLiteral("fifo"));
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString small = other(QStringLiteral("small"));
+    {
+        QFile f(small);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("0123456789");
+    }
+    const struct
+    {
+        QString path;
+        qint64 limit;
+        std::optional<QByteArray> bytes;
+        bool copied;
+    } cases[] = {
+        {small, 10, QByteArray("0123456789"), true},
+        {small, 9, std::nullopt, true},                              // one byte over the limit
+        {fifo, 1 << 20, std::nullopt, false},                        // would block: refused at once
+        {QStringLiteral("/dev/zero"), 1 << 20, std::nullopt, false}, // endless: refused unread
+        {m_db->folder(), 1 << 20, std::nullopt, false},
+        {other(QStringLiteral("none")), 1 << 20, std::nullopt, false},
+    };
+    for (const auto &c : cases) {
+        QElapsedTimer clock;
+        clock.start();
+        QCOMPARE(ReadRegularFile(c.path, c.limit), c.bytes);
+        QCOMPARE(CopyFileReplacing(c.path, other(QStringLiteral("copy"))), c.copied);
+        QVERIFY(clock.elapsed() < 2000);
+    }
+    QCOMPARE(hiddenFiles(m_db->folder() + QStringLiteral("/other")), QStringList());
 }
 
 QTEST_GUILESS_MAIN(TestDatabaseFiles)

@@ -9,7 +9,12 @@
 #include "data/prompts.h"
 #include "exchange/spreadsheetimport.h"
 
+#include <QElapsedTimer>
 #include <QSignalSpy>
+
+#include <functional>
+
+#include <sys/stat.h>
 
 using namespace tessary;
 using namespace tessary::testing;
@@ -34,6 +39,19 @@ QJsonArray row(const QString &group, const QString &name, const QJsonValue &id =
             QStringLiteral("31/12/2030"), QStringLiteral("r-") + name, photo};
 }
 
+// A progress window whose event processing runs what the test gives it, as
+// a timer or a reader notification would between two rows.
+class BusyProgress : public CountingProgress
+{
+public:
+    std::function<void()> onEvents;
+    void ProcessMessages() override
+    {
+        if (onEvents)
+            onEvents();
+    }
+};
+
 } // namespace
 
 class TestSpreadsheetImport : public QObject
@@ -49,6 +67,8 @@ private slots:
     void badRowStopsAndKeepsEarlierRows();
     void unreadableWorkbookChangesNothing();
     void commandAsksAndAnnounces();
+    void eventsBetweenRowsDoNotStopIt();
+    void inputsThatAreNotFiles();
 
 private:
     QString book(const QString &name) const { return m_db->folder() + QLatin1Char('/') + name; }
@@ -298,6 +318,63 @@ void TestSpreadsheetImport::commandAsksAndAnnounces()
     QVERIFY(p.asked.back().text.contains(QStringLiteral("does not exist")));
     QCOMPARE(announced.count(), 2);
     QVERIFY(!m_db->ds->QAllStaff.isOpen());
+}
+
+void TestSpreadsheetImport::eventsBetweenRowsDoNotStopIt()
+{
+    m_db->addMember(QStringLiteral("Old"), 0);
+    const QString path = book(QStringLiteral("busy.xls"));
+    QJsonArray rows{header()};
+    for (const QString &name : {QStringLiteral("Amy"), QStringLiteral("Old"), QStringLiteral("Cy"), QStringLiteral("Amy")})
+        rows.append(row(QStringLiteral("Team"), name, 1, QStringLiteral("none.jpg")));
+    QVERIFY(writeRecords(path, rows));
+
+    // Each event closes the shared member query and lists another group in
+    // the shared queries, as the main window does when a card is presented.
+    BusyProgress progress;
+    int events = 0;
+    progress.onEvents = [&] {
+        ++events;
+        m_db->ds->QAllStaff.close();
+        CardDb::reopen(m_db->ds->QStaff, memberListSql(0, QStringLiteral("name")));
+        m_db->ds->QGroup.close();
+    };
+    SpreadsheetImport importer(*m_db->ds, progress);
+    QCOMPARE(importer.importFile(path), SpreadsheetImport::Outcome::Completed);
+    QCOMPARE(events, 4);
+    QCOMPARE(importer.stored(), 4);
+    Query &q = all();
+    QCOMPARE(CardDb::names(q), (QStringList{QStringLiteral("Amy"), QStringLiteral("Cy"), QStringLiteral("Old")}));
+    QVERIFY(findRow(q, QStringLiteral("name"), QStringLiteral("Old")));
+    QVERIFY(q.fieldByName(QStringLiteral("gid")).asInteger() != 0); // moved into "Team"
+    QVERIFY(!m_db->ds->src.inTransaction());
+}
+
+void TestSpreadsheetImport::inputsThatAreNotFiles()
+{
+    const QString fifo = book(QStringLiteral("pipe"));
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString path = book(QStringLiteral("devices.xls"));
+    QVERIFY(writeRecords(path, QJsonArray{header(), row(QString(), QStringLiteral("Pia"), 1, fifo),
+                                          row(QString(), QStringLiteral("Zed"), 2, QStringLiteral("/dev/zero")),
+                                          row(QString(), QStringLiteral("Dir"), 3, m_db->folder())}));
+    QElapsedTimer clock;
+    clock.start();
+    // Each photo is refused as unreadable at once; the members are stored.
+    QCOMPARE(import(path), SpreadsheetImport::Outcome::Completed);
+    QVERIFY(clock.elapsed() < 5000);
+    QCOMPARE((**m_prompts).messages(), (QStringList{kCreateError, kCreateError, kCreateError}));
+    QCOMPARE(all().recordCount(), 3);
+
+    // A workbook that is a FIFO or a device is refused before it is read.
+    for (const QString &notBook : {fifo, QStringLiteral("/dev/zero")}) {
+        try {
+            import(notBook);
+            QFAIL("the import ran");
+        } catch (const Error &e) {
+            QVERIFY2(e.message().contains(QStringLiteral("not a file")), qPrintable(e.message()));
+        }
+    }
 }
 
 QTEST_GUILESS_MAIN(TestSpreadsheetImport)
