@@ -17,17 +17,12 @@ QStringList joinedCardsHead(const QString &select)
 
 } // namespace
 
-QStringList memberCardsSql(const std::optional<QString> &name)
+QStringList memberCardSql(std::optional<int> seq)
 {
     QStringList sql = joinedCardsHead(QStringLiteral("select * from stafftbl"));
-    sql << QStringLiteral("where name=");
-    if (name) {
-        QString quoted = *name;
-        quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-        sql << QLatin1Char('"') + quoted + QLatin1Char('"');
-    } else {
-        sql << QStringLiteral("\"_\"");
-    }
+    // The key is never null, so without one nothing is selected.
+    sql << (seq ? QStringLiteral("where stafftbl.seq=") + QString::number(*seq)
+                : QStringLiteral("where stafftbl.seq is null"));
     return sql;
 }
 
@@ -46,10 +41,10 @@ QStringList previewSampleSql(int storedPaper)
 
 void CardPrinting::selectCurrentMember()
 {
-    std::optional<QString> name;
+    std::optional<int> seq;
     if (m_data.QStaff.isOpen() && !m_data.QStaff.isEmpty())
-        name = m_data.QStaff.fieldByName(QStringLiteral("name")).text();
-    m_data.QList.setSql(memberCardsSql(name));
+        seq = m_data.QStaff.fieldByName(QStringLiteral("seq")).asInteger();
+    m_data.QList.setSql(memberCardSql(seq));
     m_data.QList.open();
 }
 

@@ -14,11 +14,9 @@ namespace tessary {
 
 class TFmLayout;
 
-// The cards of the member named `name`: every member of that name, with its
-// group. The name is written as a text literal in double quotes, each double
-// quote in it doubled; without a name (an empty member list) the literal is
-// "_".
-QStringList memberCardsSql(const std::optional<QString> &name);
+// The card of the one member whose key (`stafftbl.seq`) is `seq`, with its
+// group. Without a key (an empty member list) the statement selects no row.
+QStringList memberCardSql(std::optional<int> seq);
 // The cards of every member of group `groupId`.
 QStringList groupCardsSql(int groupId);
 // The layout dialog's sample: the first 2 members for stored paper 0 (one
@@ -34,10 +32,10 @@ class CardPrinting
 public:
     CardPrinting(Tdsrc &data, CardOutput &output) : m_data(data), m_output(output) {}
 
-    // "Preview": the current member of QStaff, previewed; QList is closed
-    // afterwards.
+    // "Preview": the current member of QStaff (by its key), previewed; QList
+    // is closed afterwards.
     void Preview();
-    // "Print" / "Print Card": the current member's cards printed; QList is
+    // "Print" / "Print Card": the current member's card printed; QList is
     // closed afterwards.
     void Print();
     // "Print All": asks "Are you sure to print all cards now?"; on Yes the

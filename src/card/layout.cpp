@@ -25,7 +25,7 @@ namespace {
 // The longest caption the catalogue stores.
 constexpr int kCaptionMaxLength = 255;
 // The sizes the font dialog offers for the sample font.
-constexpr FontSizes kSampleFontSizes{8, 18};
+constexpr FontSizes kSampleFontSizes{kSampleFontMinPoints, kSampleFontMaxPoints};
 
 } // namespace
 

@@ -272,8 +272,14 @@ void TFmLayout::connectControls()
         if (!m_showing)
             settings.printBackground = on;
     });
-    // The frame's picture is the background, whoever changed it.
-    connect(imgBack, &ImageControl::pictureChanged, this, [this] { settings.background = imgBack->picture(); });
+    // The frame's picture is the background, whoever changed it; a change
+    // other than showing the settings is the operator's edit.
+    connect(imgBack, &ImageControl::pictureChanged, this, [this] {
+        if (m_showing)
+            settings.background = imgBack->picture();
+        else
+            settings.setBackground(imgBack->picture());
+    });
     connect(bLoad, &QPushButton::clicked, this, [this] { guarded([this] { bLoadClick(); }); });
     connect(bClear, &QPushButton::clicked, this, [this] { guarded([this] { bClearClick(); }); });
     connect(bRotate, &QPushButton::clicked, this, [this] { guarded([this] { bRotateClick(); }); });

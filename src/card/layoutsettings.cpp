@@ -1,22 +1,24 @@
 #include "layoutsettings.h"
 
+#include "data/connection.h"
 #include "data/query.h"
 #include "photo/picture.h"
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
+#include <limits>
 
 namespace tessary {
 
 namespace {
 
-// a * b / c rounded to the nearest integer, halves away from zero.
-int mulDiv(int a, int b, int c)
+// a * b / c rounded to the nearest integer, halves away from zero. The
+// operands are small or their product shrinks: the result fits an int.
+qint64 mulDiv(qint64 a, qint64 b, qint64 c)
 {
-    const qint64 p = qint64(a) * b;
+    const qint64 p = a * b;
     const qint64 half = c / 2;
-    return int(p >= 0 ? (p + half) / c : (p - half) / c);
+    return p >= 0 ? (p + half) / c : (p - half) / c;
 }
 
 QString rowColumn(int row)
@@ -38,12 +40,26 @@ int positionFromStored(double stored)
 
 int fontPointsFromHeight(int height)
 {
-    return mulDiv(std::abs(height), 72, kFontPixelsPerInch);
+    // In 64 bits: the magnitude of INT_MIN is no int. At most 2^31 * 72 / 120.
+    const qint64 pixels = height < 0 ? -qint64(height) : qint64(height);
+    return int(mulDiv(pixels, 72, kFontPixelsPerInch));
 }
 
 int fontHeightFromPoints(int points)
 {
-    return -mulDiv(std::abs(points), kFontPixelsPerInch, 72);
+    const qint64 pixels = mulDiv(points < 0 ? -qint64(points) : qint64(points), kFontPixelsPerInch, 72);
+    return -int(std::min<qint64>(pixels, std::numeric_limits<int>::max()));
+}
+
+int sampleFontPoints(int height)
+{
+    return std::clamp(fontPointsFromHeight(height), kSampleFontMinPoints, kSampleFontMaxPoints);
+}
+
+int sampleFontHeight(int height)
+{
+    const int points = fontPointsFromHeight(height);
+    return points == sampleFontPoints(height) ? height : fontHeightFromPoints(sampleFontPoints(height));
 }
 
 QStringList layoutParamSql()
@@ -115,7 +131,7 @@ const CatalogueEntry *LayoutSettings::rowEntry(int row) const
 QFont LayoutSettings::sampleFont() const
 {
     QFont font(sample.fontName);
-    font.setPointSize(std::max(1, fontPointsFromHeight(sample.fontHeight)));
+    font.setPointSize(sampleFontPoints(sample.fontHeight));
     font.setBold(sample.fontStyle & LabelAppearance::Bold);
     font.setItalic(sample.fontStyle & LabelAppearance::Italic);
     font.setUnderline(sample.fontStyle & LabelAppearance::Underline);
@@ -133,9 +149,9 @@ void LayoutSettings::setSampleFont(const QFont &font, const QColor &color)
 {
     int points = font.pointSize();
     if (points <= 0)
-        points = font.pixelSize() > 0 ? mulDiv(font.pixelSize(), 72, 96) : 10;
+        points = font.pixelSize() > 0 ? int(mulDiv(font.pixelSize(), 72, 96)) : 10;
     sample.fontName = font.family();
-    sample.fontHeight = fontHeightFromPoints(points);
+    sample.fontHeight = fontHeightFromPoints(std::clamp(points, kSampleFontMinPoints, kSampleFontMaxPoints));
     int style = 0;
     if (font.bold())
         style |= LabelAppearance::Bold;
@@ -147,6 +163,12 @@ void LayoutSettings::setSampleFont(const QFont &font, const QColor &color)
         style |= LabelAppearance::StrikeOut;
     sample.fontStyle = style;
     sample.fontColor = quint32(color.red()) | (quint32(color.green()) << 8) | (quint32(color.blue()) << 16);
+}
+
+void LayoutSettings::setBackground(const QImage &picture)
+{
+    background = picture;
+    backgroundEdited = true;
 }
 
 // ---------------------------------------------------------------------------
@@ -208,9 +230,14 @@ void loadLayoutSettings(Query &param, Query &fields, LayoutSettings &settings)
     settings.captions = param.fieldByName(QStringLiteral("captions")).asBoolean();
     settings.position = positionFromStored(param.fieldByName(QStringLiteral("position")).asFloat());
     LoadComponentFromBlob(param.fieldByName(QStringLiteral("font")), settings.sample);
+    // The stored height becomes a size the font dialog offers.
+    settings.sample.fontHeight = sampleFontHeight(settings.sample.fontHeight);
 }
 
-void saveLayoutSettings(Query &param, Query &fields, LayoutSettings &settings)
+namespace {
+
+// Step 1 of saving: every setting of the `param` row but the row fields.
+void writeParamRow(Query &param, const LayoutSettings &settings)
 {
     param.first();
     if (param.isEmpty())
@@ -229,27 +256,50 @@ void saveLayoutSettings(Query &param, Query &fields, LayoutSettings &settings)
         .setFloat(std::clamp(settings.position, kPositionMin, kPositionMax));
     SaveComponentToBlob(param.fieldByName(QStringLiteral("font")), settings.sample);
     param.fieldByName(QStringLiteral("style")).setInteger(int(settings.style));
-    try {
-        param.fieldByName(QStringLiteral("bitmap")).setBytes(SavePictureToBlob(settings.background));
-    } catch (...) {
-        // The background is best effort: the other settings still save.
+    // Re-encoding loses a little quality each time: an unchanged background
+    // keeps its stored bytes.
+    if (settings.backgroundEdited) {
+        try {
+            param.fieldByName(QStringLiteral("bitmap")).setBytes(SavePictureToBlob(settings.background));
+        } catch (...) {
+            // The background is best effort: the other settings still save.
+        }
     }
     param.post();
+}
 
-    for (int i = 0; i < kCardRows; ++i) {
-        const int n = settings.rowField[size_t(i)] >= 0 ? settings.rowField[size_t(i)] : -1;
-        param.edit();
-        param.fieldByName(rowColumn(i)).setInteger(n);
-        param.post();
-        if (n < 1 || !fields.locate(QStringLiteral("seq"), n))
-            continue;
-        fields.edit();
-        QString &caption = settings.rowCaption[size_t(i)];
-        if (caption.isEmpty())
-            caption = fields.fieldByName(QStringLiteral("dname")).text();
-        fields.fieldByName(QStringLiteral("uname")).setString(caption);
-        fields.post();
+} // namespace
+
+void saveLayoutSettings(Query &param, Query &fields, LayoutSettings &settings)
+{
+    Transaction transaction(*param.connection());
+    std::array<QString, kCardRows> captions = settings.rowCaption;
+    try {
+        writeParamRow(param, settings);
+        for (int i = 0; i < kCardRows; ++i) {
+            const int n = settings.rowField[size_t(i)] >= 0 ? settings.rowField[size_t(i)] : -1;
+            param.edit();
+            param.fieldByName(rowColumn(i)).setInteger(n);
+            param.post();
+            if (n < 1 || !fields.locate(QStringLiteral("seq"), n))
+                continue;
+            fields.edit();
+            QString &caption = captions[size_t(i)];
+            if (caption.isEmpty())
+                caption = fields.fieldByName(QStringLiteral("dname")).text();
+            fields.fieldByName(QStringLiteral("uname")).setString(caption);
+            fields.post();
+        }
+        transaction.commit();
+    } catch (...) {
+        // A row left in edit would be posted, outside the transaction, when
+        // the roll back reads the queries again.
+        param.cancel();
+        fields.cancel();
+        throw;
     }
+    settings.rowCaption = captions;
+    settings.backgroundEdited = false;
 
     reloadFieldLists(param, fields, settings);
 }

@@ -33,11 +33,20 @@ inline constexpr int kOffsetYMin = -30, kOffsetYMax = 30;
 // whatever the screen of the machine that saved it.
 inline constexpr int kFontPixelsPerInch = 120;
 
+// The point sizes the layout's font dialog offers for the sample font.
+inline constexpr int kSampleFontMinPoints = 8, kSampleFontMaxPoints = 18;
+
 // Point size of a stored (negative) pixel height, rounded: -17 gives 10.
+// Defined for every int, INT_MIN included.
 int fontPointsFromHeight(int height);
 // The stored pixel height of a point size: 10 gives -17.
 int fontHeightFromPoints(int points);
-
+// A stored height as the sample font's point size, held within the sizes
+// the font dialog offers: 0 gives 8, INT_MIN and INT_MAX give 18.
+int sampleFontPoints(int height);
+// A stored height kept as it is when its point size is one the font dialog
+// offers, else the height of the nearest offered size.
+int sampleFontHeight(int height);
 // The two statements the layout reads and writes.
 QStringList layoutParamSql();   // "select * from param"
 QStringList layoutFieldsSql();  // "select * from fields"
@@ -79,6 +88,10 @@ struct LayoutSettings
     std::array<QString, kCardRows> rowCaption;
 
     QImage background;
+    // True once the operator changed the background (loaded, cleared,
+    // rotated, touched up) since it was loaded or saved: only then is it
+    // encoded and written, so the stored bytes otherwise stay as they are.
+    bool backgroundEdited = false;
     bool printBackground = true;
     CardStyle style = CardStyle::Style1;
     bool custom = false;
@@ -101,6 +114,8 @@ struct LayoutSettings
     QColor sampleColor() const;
     // Takes a font and colour chosen by the operator into the sample label.
     void setSampleFont(const QFont &font, const QColor &color);
+    // Takes a background changed by the operator (marks it edited).
+    void setBackground(const QImage &picture);
 };
 
 // Loads the stored layout into `settings`, step by step: both queries are
@@ -115,10 +130,12 @@ void loadLayoutSettings(Query &param, Query &fields, LayoutSettings &settings);
 void reloadFieldLists(Query &param, Query &fields, LayoutSettings &settings);
 
 // Writes `settings` into the first `param` row (a new row for an empty table)
-// and the row captions into the catalogue. A cleared caption of a used row
-// becomes its field's display name. Rows sharing a field share its caption:
-// the higher row's is the one kept. Ends by reloading the field lists.
-// Failures to store the font or the background are ignored.
+// and the row captions into the catalogue, all in one transaction: a failure
+// at any step leaves `param` and `fields` as they were (and `settings`
+// unchanged). A cleared caption of a used row becomes its field's display
+// name. Rows sharing a field share its caption: the higher row's is the one
+// kept. The background is written only when edited. Ends by reloading the
+// field lists. Failures to store the font or the background are ignored.
 void saveLayoutSettings(Query &param, Query &fields, LayoutSettings &settings);
 
 } // namespace tessary

@@ -8,7 +8,12 @@
 #include <QImageReader>
 
 #include <algorithm>
+#include <cerrno>
 #include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace tessary {
 
@@ -123,39 +128,75 @@ QString PictureFileFilter()
                           "Bitmap (*.bmp)|*.bmp|All Files (*.*)|*.*");
 }
 
+std::optional<QByteArray> ReadRegularFile(const QString &fileName, qint64 maxBytes)
+{
+    // Opening without blocking: a FIFO without a writer would otherwise wait
+    // here for ever. Only a regular file is read on.
+    const int fd = ::open(QFile::encodeName(fileName).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return std::nullopt;
+    struct Closer
+    {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat info;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > maxBytes)
+        return std::nullopt;
+
+    // The size may have changed since fstat: read one byte past the limit
+    // at most, and refuse the file when that byte is there.
+    const qint64 ceiling = maxBytes + 1;
+    QByteArray bytes;
+    bytes.reserve(qsizetype(std::min<qint64>(info.st_size, maxBytes)) + 1);
+    constexpr qint64 kChunk = 64 * 1024;
+    for (;;) {
+        const qint64 want = std::min(kChunk, ceiling - bytes.size());
+        if (want <= 0)
+            break;
+        const qsizetype before = bytes.size();
+        bytes.resize(before + qsizetype(want));
+        const ssize_t n = ::read(fd, bytes.data() + before, size_t(want));
+        if (n < 0 && errno == EINTR) {
+            bytes.resize(before);
+            continue;
+        }
+        if (n < 0)
+            return std::nullopt;
+        bytes.resize(before + qsizetype(n));
+        if (n == 0)
+            break;
+    }
+    if (bytes.size() > maxBytes)
+        return std::nullopt;
+    return bytes;
+}
+
 QImage ReadBitmapFile(const QString &fileName)
 {
     // Read as BMP whatever the content looks like: the type was chosen by the
     // extension, and a file that is not a BMP is a failure, not a guess.
     // Qt's reader covers 1, 4, 8, 16, 24 and 32 bits, RLE and top-down files.
     QImage a;
-    QFile file(fileName);
-    if (file.open(QIODevice::ReadOnly) && file.size() <= jpeg::kMaxDecodedBytes) {
-        QByteArray bytes = file.readAll();
-        if (bitmapDataComplete(bytes)) {
-            QBuffer buffer(&bytes);
-            buffer.open(QIODevice::ReadOnly);
-            QImageReader reader(&buffer, "bmp");
-            reader.setAutoDetectImageFormat(false);
-            reader.setDecideFormatFromContent(false);
-            if (!reader.read(&a))
-                a = QImage();
-        }
+    std::optional<QByteArray> bytes = ReadRegularFile(fileName, jpeg::kMaxDecodedBytes);
+    if (bytes && bitmapDataComplete(*bytes)) {
+        QBuffer buffer(&*bytes);
+        buffer.open(QIODevice::ReadOnly);
+        QImageReader reader(&buffer, "bmp");
+        reader.setAutoDetectImageFormat(false);
+        reader.setDecideFormatFromContent(false);
+        if (!reader.read(&a))
+            a = QImage();
     }
     return a;
 }
 
 QImage ReadJpegFile(const QString &fileName)
 {
-    QImage a;
-    QFile file(fileName);
-    if (file.open(QIODevice::ReadOnly)) {
-        // The decoder refuses anything above its size ceiling; so does this
-        // read, long before the whole of a huge file is in memory.
-        if (file.size() <= jpeg::kMaxDecodedBytes)
-            a = jpeg::decode(file.readAll());
-    }
-    return a;
+    // The decoder refuses anything above its size ceiling; so does this
+    // read, long before the whole of a huge file is in memory.
+    const std::optional<QByteArray> bytes = ReadRegularFile(fileName, jpeg::kMaxDecodedBytes);
+    return bytes ? jpeg::decode(*bytes) : QImage();
 }
 
 QImage PictureAtSize(QImage picture, quint16 width, quint16 height)

@@ -4,6 +4,8 @@
 #include <QImage>
 #include <QString>
 
+#include <optional>
+
 namespace tessary {
 
 // Pictures are 24-bit: three bytes per pixel in the order blue, green, red,
@@ -39,9 +41,16 @@ QImage LoadPictureFromBlob(const QByteArray &blob);
 // "Description|patterns|..." form.
 QString PictureFileFilter();
 
+// The bytes of the regular file `fileName`, read through at most
+// `maxBytes` + 1 bytes. Nothing (nullopt) for a file that cannot be opened,
+// is not a regular file (a device such as /dev/zero, a FIFO, a folder) or
+// holds more than `maxBytes`. Never blocks on a FIFO without a writer.
+std::optional<QByteArray> ReadRegularFile(const QString &fileName, qint64 maxBytes);
+
 // Reads a Windows BMP file (any bit depth Qt reads: palette, 16, 24 and
 // 32-bit, RLE, top-down) or a JPEG file. A null picture when the file cannot
-// be read, is damaged, or is not of that type.
+// be read, is not a regular file, is larger than the decoder's limit
+// (jpeg::kMaxDecodedBytes), is damaged, or is not of that type.
 QImage ReadBitmapFile(const QString &fileName);
 QImage ReadJpegFile(const QString &fileName);
 

@@ -25,9 +25,15 @@ QPrinterInfo reportDefaultPrinter();
 void preparePrinter(QPrinter &printer, const PageSetup &setup);
 
 // Writes every page of `layout` into a PDF file, one PDF page per report
-// page at the page's size and orientation. False (and no file left behind)
-// when the file cannot be written.
-bool writeReportPdf(Report &report, const ReportLayout &layout, const QString &fileName, int resolution = 1200);
+// page at the page's size and orientation. The pages go to a temporary file
+// in the target's folder, which is flushed to disk and then renamed over
+// `fileName` (replacing a file there without asking), so the target is
+// either the old file or the whole new one. The file is readable and
+// writable by its owner only (mode 0600), whatever the umask. False when it
+// cannot be written, with the reason in `error` when given; the temporary
+// file is then removed and an existing target left as it was.
+bool writeReportPdf(Report &report, const ReportLayout &layout, const QString &fileName, int resolution = 1200,
+                    QString *error = nullptr);
 
 // Paints the pages of `layout` on `device`, which the caller has set up
 // (page size, orientation, margins). After each page `pageDone(pagesDone,

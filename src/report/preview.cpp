@@ -5,6 +5,7 @@
 #include "report/printing.h"
 
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
@@ -260,8 +261,15 @@ bool TReportPreview::saveAsPdf()
                                               QString(), QStringLiteral("pdf"));
     if (fileName.isEmpty())
         return false;
-    if (!writeReportPdf(m_report, m_layout, fileName)) {
-        ShowErrorBox(QStringLiteral("Unable to write the file %1.").arg(fileName));
+    // Anything already under that name, a dangling link included.
+    const QFileInfo existing(fileName);
+    if ((existing.exists() || existing.isSymLink()) &&
+        prompts().message(MessageKind::Confirmation, QStringLiteral("Confirm"), QStringLiteral("Overwrite the file?"),
+                          true) != MessageResult::Ok)
+        return false;
+    QString why;
+    if (!writeReportPdf(m_report, m_layout, fileName, 1200, &why)) {
+        ShowErrorBox(QStringLiteral("Unable to write the file %1 (%2).").arg(fileName, why));
         return false;
     }
     return true;

@@ -70,7 +70,9 @@ public:
     QPrinter *chosenPrinter() const { return m_printer.get(); }
 
     // Asks for a file name ("Save as PDF…") and writes the whole report
-    // there. False when cancelled or the file cannot be written (shown).
+    // there. An existing file is replaced only after "Overwrite the file?"
+    // is answered OK; a failing write leaves it as it was. False when
+    // cancelled or the file cannot be written (shown).
     bool saveAsPdf();
     void printNow();
     void printerSetup();

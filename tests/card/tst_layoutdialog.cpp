@@ -12,6 +12,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QBuffer>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCryptographicHash>
@@ -22,6 +23,7 @@
 #include <QScrollBar>
 #include <QSpinBox>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <sqlite3.h>
@@ -289,6 +291,7 @@ private slots:
         QVERIFY(before.pixelColor(1, 1).red() > 150);
         dialog.Button10->click();
         QCOMPARE(dialog.settings.background, before);
+        QVERIFY(!dialog.settings.backgroundEdited);
 
         inTouchUp([](TDlgTouch &t) {
             t.sbRed->setValue(-100);
@@ -297,6 +300,7 @@ private slots:
         });
         dialog.Button10->click();
         QCOMPARE(dialog.settings.background.pixelColor(1, 1).red(), 0);
+        QVERIFY(dialog.settings.backgroundEdited);
         QCOMPARE(dialog.imgBack->picture().pixelColor(1, 1).red(), 0);
     }
 
@@ -320,6 +324,113 @@ private slots:
         QCOMPARE(stored.size(), QSize(300, 200));
         for (const QPoint p : {QPoint(0, 0), QPoint(150, 100), QPoint(299, 199)})
             QVERIFY(stored.pixelColor(p).lightness() >= 250);
+    }
+
+    // The stored background is written only when the operator changed it:
+    // otherwise its bytes stay as they are, even bytes the program would
+    // never have written (another quality, or nothing decodable at all).
+    void backgroundBytesKeptUnlessChanged_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<bool>("written");
+        QTest::newRow("other settings only") << "none" << false;
+        QTest::newRow("load fails") << "load-bad" << false;
+        QTest::newRow("load") << "load" << true;
+        QTest::newRow("clear") << "clear" << true;
+        QTest::newRow("rotate") << "rotate" << true;
+    }
+
+    void backgroundBytesKeptUnlessChanged()
+    {
+        QFETCH(QString, action);
+        QFETCH(bool, written);
+        for (const bool decodable : {true, false}) {
+            testing::CardDb db;
+            ScopedScriptedPrompts prompts;
+            QByteArray bytes = "BM not a picture the program reads";
+            if (decodable) {
+                QBuffer buffer(&bytes);
+                buffer.open(QIODevice::WriteOnly);
+                QVERIFY(filled(60, 40, QColor(10, 200, 30)).save(&buffer, "JPG", 35));
+            }
+            Query q(&db.ds->src, QStringLiteral("p"));
+            q.setSql({QStringLiteral("select * from param")});
+            q.open();
+            q.edit();
+            q.fieldByName(QStringLiteral("bitmap")).setBytes(bytes);
+            q.post();
+            TFmLayout dialog(*db.ds);
+            click(dialog.rbStyle[1]);
+            dialog.sbX->setValue(-7);
+            const QTemporaryDir dir;
+            const QString file = dir.filePath(QStringLiteral("back.jpg"));
+            if (action.startsWith(QLatin1String("load"))) {
+                QFile out(file);
+                QVERIFY(out.open(QIODevice::WriteOnly));
+                out.write(action == QLatin1String("load") ? jpegOf(30, 20, Qt::blue) : QByteArray("junk"));
+                out.close();
+                prompts->fileAnswers = {file};
+                click(dialog.bLoad);
+            } else if (action == QLatin1String("clear")) {
+                click(dialog.bClear);
+            } else if (action == QLatin1String("rotate")) {
+                click(dialog.bRotate);
+            }
+            click(dialog.bSave);
+            QCOMPARE(storedParam(db, "osx").toInt(), -7);
+            const QByteArray after = storedParam(db, "bitmap").toByteArray();
+            QCOMPARE(after != bytes, written);
+            if (written)
+                QCOMPARE(LoadPictureFromBlob(after).size(), dialog.imgBack->picture().size());
+            // Saved: a second save writes nothing new.
+            QVERIFY(!dialog.settings.backgroundEdited);
+            click(dialog.bSave);
+            QCOMPARE(storedParam(db, "bitmap").toByteArray(), after);
+        }
+    }
+
+    // "Save Settings" is one transaction: one commit, and a failure at any
+    // step leaves `param` and `fields` exactly as they were.
+    void savingIsOneTransaction()
+    {
+        testing::CardDb db;
+        ScopedScriptedPrompts prompts;
+        TFmLayout dialog(*db.ds);
+        int commits = 0;
+        sqlite3_commit_hook(
+            db.ds->src.handle(), [](void *n) { return ++*static_cast<int *>(n), 0; }, &commits);
+        click(dialog.bSave);
+        QCOMPARE(commits, 1);
+
+        const QStringList before = storedRows(db);
+        const QStringList captionsBefore(dialog.settings.rowCaption.begin(), dialog.settings.rowCaption.end());
+        db.ds->src.exec(QStringLiteral("create trigger boom before update on fields when new.uname = 'Boom' "
+                                       "begin select raise(abort, 'caption refused'); end"));
+        click(dialog.rbStyle[2]);
+        click(dialog.bClear);
+        dialog.sbY->setValue(12);
+        prompts->inputAnswers = {QStringLiteral("First"), QStringLiteral("Boom")};
+        click(dialog.bCaption[0]);
+        click(dialog.bCaption[4]); // after the param row and rows 1 to 4
+        prompts->clear();
+        click(dialog.bSave);
+        QCOMPARE(prompts->asked.size(), size_t(1));
+        QCOMPARE(prompts->asked[0].title, QStringLiteral("Tessary"));
+        QVERIFY(prompts->asked[0].text.contains(QStringLiteral("caption refused")));
+        QCOMPARE(storedRows(db), before);
+        // The edits are still there to save once the cause is gone.
+        QCOMPARE(dialog.settings.rowCaption[4], QStringLiteral("Boom"));
+        QVERIFY(dialog.settings.backgroundEdited);
+        db.ds->src.exec(QStringLiteral("drop trigger boom"));
+        click(dialog.bSave);
+        QCOMPARE(prompts->messages().last(), QStringLiteral("Settings are saved."));
+        QCOMPARE(storedParam(db, "osy").toInt(), 12);
+        QCOMPARE(storedParam(db, "style").toInt(), 2);
+        QStringList captionsAfter = captionsBefore;
+        captionsAfter[0] = QStringLiteral("First");
+        captionsAfter[4] = QStringLiteral("Boom");
+        QCOMPARE(QStringList(dialog.settings.rowCaption.begin(), dialog.settings.rowCaption.end()), captionsAfter);
+        sqlite3_commit_hook(db.ds->src.handle(), nullptr, nullptr);
     }
 
     void captionsThroughTheInputDialog()

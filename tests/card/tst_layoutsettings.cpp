@@ -8,7 +8,10 @@
 #include "data/prompts.h"
 #include "photo/picture.h"
 
+#include <QLabel>
 #include <QTest>
+
+#include <limits>
 
 #include <sqlite3.h>
 
@@ -196,6 +199,53 @@ private slots:
         QCOMPARE(s.sampleColor(), QColor(Qt::black));
     }
 
+    // A stored font height of any value becomes one of the sizes the font
+    // dialog offers (8 to 18 points), without undefined behaviour on the way.
+    void storedFontHeightIsHeldToTheDialogsSizes_data()
+    {
+        QTest::addColumn<int>("height");
+        QTest::addColumn<int>("points");
+        QTest::addColumn<int>("loadedHeight");
+        QTest::newRow("INT_MIN") << std::numeric_limits<int>::min() << 18 << -30;
+        QTest::newRow("INT_MAX") << std::numeric_limits<int>::max() << 18 << -30;
+        QTest::newRow("zero") << 0 << 8 << -13;
+        QTest::newRow("-17 kept") << -17 << 10 << -17;
+        QTest::newRow("-16 kept") << -16 << 10 << -16;
+        QTest::newRow("positive 17 kept") << 17 << 10 << 17;
+        QTest::newRow("below 8 pt") << -11 << 8 << -13;
+        QTest::newRow("above 18 pt") << -31 << 18 << -30;
+        QTest::newRow("large negative") << -1000000 << 18 << -30;
+        QTest::newRow("large positive") << 99999999 << 18 << -30;
+    }
+
+    void storedFontHeightIsHeldToTheDialogsSizes()
+    {
+        QFETCH(int, height);
+        QFETCH(int, points);
+        QFETCH(int, loadedHeight);
+        QCOMPARE(sampleFontPoints(height), points);
+        QCOMPARE(sampleFontHeight(height), loadedHeight);
+
+        CardDb db;
+        LabelAppearance label;
+        label.fontHeight = height;
+        const QByteArray stream = encodeComponentStream(label);
+        exec(db, QStringLiteral("update param set font = x'%1'").arg(QString::fromLatin1(stream.toHex())));
+        ScopedScriptedPrompts p;
+        TFmLayout f(*db.ds);
+        QVERIFY(p->asked.empty());
+        QCOMPARE(f.settings.sample.fontHeight, loadedHeight);
+        QCOMPARE(f.settings.sampleFont().pointSize(), points);
+        QCOMPARE(f.lbFont->font().pointSize(), points);
+        // Offered to the font dialog at that size; saved as held.
+        p->fontAnswers = {std::nullopt};
+        f.bChangeClick();
+        QCOMPARE(p->asked.back().font.font.pointSize(), points);
+        f.SaveSettings();
+        TFmLayout again(*db.ds);
+        QCOMPARE(again.settings.sample.fontHeight, loadedHeight);
+    }
+
     void chosenFontSurvivesSaving()
     {
         CardDb db;
@@ -215,7 +265,7 @@ private slots:
             f.settings.captions = false;
             QImage back(300, 200, QImage::Format_BGR888);
             back.fill(Qt::red);
-            f.settings.background = back;
+            f.settings.setBackground(back);
             f.SaveSettings();
         }
         TFmLayout f(*db.ds);

@@ -5,12 +5,17 @@
 #include "data/prompts.h"
 #include "photoui/imagecontrol.h"
 #include "photoui/picturecontrol.h"
+#include "photo/jpegcodec.h"
 #include "photo/picture.h"
 #include "testpictures.h"
+
+#include <QElapsedTimer>
 
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <sys/stat.h>
 
 using namespace tessary;
 using namespace testpictures;
@@ -82,6 +87,9 @@ private slots:
     void unknownExtension();
     void unreadableFiles_data();
     void unreadableFiles();
+    void inputsThatAreNotFiles_data();
+    void inputsThatAreNotFiles();
+    void readsAtMostTheLimit();
     void bitmapDepths();
     void largeJpegKeepsItsSize();
     void explicitSizeScales();
@@ -247,6 +255,67 @@ void TestFiles::unreadableFiles()
     QCOMPARE(scripted->asked.back().title, QStringLiteral("Error"));
     QVERIFY(samePixels(frame.picture(), before));
     QCOMPARE(frame.toolTip(), QStringLiteral("17 x 19"));
+}
+
+// Paths that name no regular file: refused as unreadable, at once, and
+// never read until memory runs out or blocked on.
+void TestFiles::inputsThatAreNotFiles_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("kind");
+    for (const char *ext : {"jpg", "bmp"}) {
+        const QString e = QString::fromLatin1(ext);
+        QTest::addRow("/dev/zero as %s", ext) << QStringLiteral("zero.") + e << QStringLiteral("zero");
+        QTest::addRow("FIFO without a writer, %s", ext) << QStringLiteral("pipe.") + e << QStringLiteral("fifo");
+        QTest::addRow("folder, %s", ext) << QStringLiteral("folder.") + e << QStringLiteral("folder");
+        QTest::addRow("over the limit, %s", ext) << QStringLiteral("huge.") + e << QStringLiteral("huge");
+    }
+}
+
+void TestFiles::inputsThatAreNotFiles()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, kind);
+    const QString path = m_dir.filePath(name);
+    if (kind == QLatin1String("zero"))
+        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), path));
+    else if (kind == QLatin1String("fifo"))
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    else if (kind == QLatin1String("folder"))
+        QVERIFY(QDir(m_dir.path()).mkdir(name));
+    else {
+        // Sparse: one byte more than the decoder takes, hardly any disk.
+        QFile huge(path);
+        QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(jpeg::kMaxDecodedBytes + 1));
+    }
+
+    ScopedScriptedPrompts scripted;
+    scripted->fileAnswers.push_back(path);
+    ImageControl frame;
+    const QImage before = noise(17, 19, 4);
+    frame.setPicture(before);
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(!LoadPictureFile(nullptr, frame, 0, 0));
+    QVERIFY2(clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(scripted->messages(), QStringList{QStringLiteral("Unable to create the new object.")});
+    QVERIFY(samePixels(frame.picture(), before));
+    // The import's reader is the same one.
+    QVERIFY(ReadJpegFile(path).isNull());
+}
+
+void TestFiles::readsAtMostTheLimit()
+{
+    const QString path = write(QStringLiteral("ten.bin"), QByteArray("0123456789"));
+    QCOMPARE(ReadRegularFile(path, 10), std::optional<QByteArray>(QByteArray("0123456789")));
+    QCOMPARE(ReadRegularFile(path, 9), std::nullopt);
+    QCOMPARE(ReadRegularFile(write(QStringLiteral("none.bin"), {}), 0), std::optional<QByteArray>(QByteArray()));
+    QCOMPARE(ReadRegularFile(m_dir.filePath(QStringLiteral("missing.bin")), 10), std::nullopt);
+    // A device whose size says 0 is refused, not read up to the limit.
+    QCOMPARE(ReadRegularFile(QStringLiteral("/dev/zero"), 1 << 20), std::nullopt);
+    // Regular files of both kinds still load.
+    QCOMPARE(ReadJpegFile(write(QStringLiteral("ok.jpg"), m_jpeg)).size(), QSize(40, 30));
+    QCOMPARE(ReadBitmapFile(write(QStringLiteral("ok.bmp"), m_bmp24)).size(), QSize(3, 2));
 }
 
 void TestFiles::bitmapDepths()

@@ -18,7 +18,14 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QDir>
+#include <QFile>
 #include <QToolButton>
+
+#include <csignal>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 using namespace tessary;
 using namespace tessary::testing;
@@ -61,6 +68,47 @@ QString pdfinfo(const QString &file, const QStringList &extra = {})
     return QString::fromUtf8(info.readAllStandardOutput());
 }
 
+QByteArray contents(const QString &file)
+{
+    QFile f(file);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(unreadable)");
+}
+
+int modeOf(const QString &file)
+{
+    struct stat info;
+    return ::stat(QFile::encodeName(file).constData(), &info) == 0 ? int(info.st_mode & 07777) : -1;
+}
+
+// Sets the process's umask for the lifetime of this object.
+struct ScopedUmask
+{
+    explicit ScopedUmask(mode_t mask) : old(::umask(mask)) {}
+    ~ScopedUmask() { ::umask(old); }
+    mode_t old;
+};
+
+// Makes every write past `bytes` into any file fail (EFBIG), as on a full
+// disk, for the lifetime of this object.
+struct ScopedFileSizeLimit
+{
+    explicit ScopedFileSizeLimit(rlim_t bytes)
+    {
+        ::getrlimit(RLIMIT_FSIZE, &old);
+        oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limited = old;
+        limited.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &limited);
+    }
+    ~ScopedFileSizeLimit()
+    {
+        ::setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, oldHandler);
+    }
+    rlimit old{};
+    void (*oldHandler)(int) = nullptr;
+};
+
 } // namespace
 
 class TestPreview : public QObject
@@ -72,6 +120,7 @@ private slots:
     void pagingButtons();
     void zoomModes();
     void savesEveryPageAsPdf();
+    void saveAsPdfAsksAndReplacesWhole();
     void printButtonCanBeReplaced();
     void modalAndWaitingPreviewsReturnWhenClosed();
 };
@@ -198,6 +247,77 @@ void TestPreview::savesEveryPageAsPdf()
     prompts->fileAnswers.push_back(dir.filePath(QStringLiteral("no/such/folder/x.pdf")));
     QVERIFY(!preview.saveAsPdf());
     QCOMPARE(prompts->messages().size(), 1);
+}
+
+// "Save as PDF…" never writes in place: a new file is created owner-only
+// whatever the umask; an existing one (here a card database) is replaced
+// only after "Overwrite the file?" is answered OK, and a write that fails
+// half-way leaves it as it was, with no temporary file behind.
+void TestPreview::saveAsPdfAsksAndReplacesWhole()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    BigReport big(5);
+    TReportPreview preview(big.report);
+    const ScopedUmask openMask(0);
+    const auto entries = [&] { return QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot); };
+
+    const QString fresh = dir.filePath(QStringLiteral("cards.pdf"));
+    {
+        ScopedScriptedPrompts prompts;
+        prompts->fileAnswers = {fresh};
+        QVERIFY(preview.saveAsPdf());
+        QCOMPARE(prompts->asked.size(), size_t(1)); // the file dialog only
+        QVERIFY(contents(fresh).startsWith("%PDF"));
+        QCOMPARE(modeOf(fresh), 0600);
+    }
+
+    const QString database = dir.filePath(QStringLiteral("cardinfo.mdb"));
+    const QByteArray old("SQLite format 3, the members");
+    {
+        QFile f(database);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(old) == old.size());
+        f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
+    }
+    {
+        ScopedScriptedPrompts prompts;
+        prompts->fileAnswers = {database};
+        prompts->messageAnswers = {MessageResult::Cancel};
+        QVERIFY(!preview.saveAsPdf());
+        QCOMPARE(prompts->asked.size(), size_t(2));
+        const ScriptedPrompts::Asked &question = prompts->asked[1];
+        QCOMPARE(question.text, QStringLiteral("Overwrite the file?"));
+        QCOMPARE(question.title, QStringLiteral("Confirm"));
+        QCOMPARE(question.kind, MessageKind::Confirmation);
+        QVERIFY(question.withCancel);
+        QCOMPARE(contents(database), old);
+    }
+    {
+        // Answered OK, but the disk fills up half-way.
+        ScopedScriptedPrompts prompts;
+        prompts->fileAnswers = {database};
+        prompts->messageAnswers = {MessageResult::Ok};
+        bool saved = true;
+        {
+            const ScopedFileSizeLimit full(4096);
+            saved = preview.saveAsPdf();
+        }
+        QVERIFY(!saved);
+        QCOMPARE(prompts->messages().size(), 2);
+        QVERIFY(prompts->messages().last().startsWith(QStringLiteral("Unable to write the file")));
+        QCOMPARE(contents(database), old);
+        QCOMPARE(entries(), (QStringList{QStringLiteral("cardinfo.mdb"), QStringLiteral("cards.pdf")}));
+    }
+    {
+        ScopedScriptedPrompts prompts;
+        prompts->fileAnswers = {database};
+        prompts->messageAnswers = {MessageResult::Ok};
+        QVERIFY(preview.saveAsPdf());
+        QVERIFY(contents(database).startsWith("%PDF"));
+        QVERIFY(contents(database).size() > 4096);
+        QCOMPARE(modeOf(database), 0600);
+        QCOMPARE(entries(), (QStringList{QStringLiteral("cardinfo.mdb"), QStringLiteral("cards.pdf")}));
+    }
 }
 
 void TestPreview::printButtonCanBeReplaced()
