@@ -14,6 +14,7 @@
 #include "data/records.h"
 #include "data/schema.h"
 #include "data/settings.h"
+#include "exchange/databasefiles.h"
 #include "photoui/imagecontrol.h"
 #include "photoui/picturecontrol.h"
 #include "photo/picture.h"
@@ -123,16 +124,6 @@ QLabel *makeLabel(QWidget *parent, const QString &caption, int x, int y, QWidget
             buddy->setAccessibleName(name);
     }
     return l;
-}
-
-// Removes what a cut-off copy left beside the card database: temporary files
-// named ".cardinfo.mdb.*".
-void RemoveStaleTemporaries(const QString &folder)
-{
-    const QDir dir(folder);
-    const QStringList names = dir.entryList({QStringLiteral(".cardinfo.mdb.*")}, QDir::Files | QDir::Hidden | QDir::System);
-    for (const QString &name : names)
-        QFile::remove(dir.filePath(name));
 }
 
 QIcon themedIcon(const char *themeName, QStyle::StandardPixmap fallback)

@@ -128,50 +128,6 @@ QString PictureFileFilter()
                           "Bitmap (*.bmp)|*.bmp|All Files (*.*)|*.*");
 }
 
-std::optional<QByteArray> ReadRegularFile(const QString &fileName, qint64 maxBytes)
-{
-    // Opening without blocking: a FIFO without a writer would otherwise wait
-    // here for ever. Only a regular file is read on.
-    const int fd = ::open(QFile::encodeName(fileName).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0)
-        return std::nullopt;
-    struct Closer
-    {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{fd};
-    struct stat info;
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > maxBytes)
-        return std::nullopt;
-
-    // The size may have changed since fstat: read one byte past the limit
-    // at most, and refuse the file when that byte is there.
-    const qint64 ceiling = maxBytes + 1;
-    QByteArray bytes;
-    bytes.reserve(qsizetype(std::min<qint64>(info.st_size, maxBytes)) + 1);
-    constexpr qint64 kChunk = 64 * 1024;
-    for (;;) {
-        const qint64 want = std::min(kChunk, ceiling - bytes.size());
-        if (want <= 0)
-            break;
-        const qsizetype before = bytes.size();
-        bytes.resize(before + qsizetype(want));
-        const ssize_t n = ::read(fd, bytes.data() + before, size_t(want));
-        if (n < 0 && errno == EINTR) {
-            bytes.resize(before);
-            continue;
-        }
-        if (n < 0)
-            return std::nullopt;
-        bytes.resize(before + qsizetype(n));
-        if (n == 0)
-            break;
-    }
-    if (bytes.size() > maxBytes)
-        return std::nullopt;
-    return bytes;
-}
-
 QImage ReadBitmapFile(const QString &fileName)
 {
     // Read as BMP whatever the content looks like: the type was chosen by the

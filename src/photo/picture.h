@@ -6,6 +6,8 @@
 
 #include <optional>
 
+#include "data/regularfile.h"
+
 namespace tessary {
 
 // Pictures are 24-bit: three bytes per pixel in the order blue, green, red,
@@ -41,11 +43,8 @@ QImage LoadPictureFromBlob(const QByteArray &blob);
 // "Description|patterns|..." form.
 QString PictureFileFilter();
 
-// The bytes of the regular file `fileName`, read through at most
-// `maxBytes` + 1 bytes. Nothing (nullopt) for a file that cannot be opened,
-// is not a regular file (a device such as /dev/zero, a FIFO, a folder) or
-// holds more than `maxBytes`. Never blocks on a FIFO without a writer.
-std::optional<QByteArray> ReadRegularFile(const QString &fileName, qint64 maxBytes);
+// ReadRegularFile (data/regularfile.h) reads picture files: never more
+// than the decoder's limit plus one byte, never a FIFO or a device.
 
 // Reads a Windows BMP file (any bit depth Qt reads: palette, 16, 24 and
 // 32-bit, RLE, top-down) or a JPEG file. A null picture when the file cannot
