@@ -56,6 +56,22 @@ int pdfPages(const QString &file)
         .toInt();
 }
 
+// Counts the paints of a progress bar and records the text each drew.
+struct PaintWatch : QObject
+{
+    explicit PaintWatch(QProgressBar *bar) { bar->installEventFilter(this); }
+    bool eventFilter(QObject *object, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint) {
+            ++paints;
+            painted = static_cast<QProgressBar *>(object)->text();
+        }
+        return false;
+    }
+    int paints = 0;
+    QString painted;
+};
+
 } // namespace
 
 class TestPrinting : public QObject
@@ -116,32 +132,16 @@ void TestPrinting::barRepaintsOnlyWhenTheCountChanges()
     progress.show();
     QVERIFY(QTest::qWaitForWindowExposed(&progress));
     QCoreApplication::processEvents();
-    int paints = 0;
-    QString painted;
-    auto *bar = progress.bar();
-    struct Counter : QObject
-    {
-        std::function<void()> onPaint;
-        bool eventFilter(QObject *, QEvent *event) override
-        {
-            if (event->type() == QEvent::Paint)
-                onPaint();
-            return false;
-        }
-    } counter;
-    counter.onPaint = [&] {
-        ++paints;
-        painted = bar->text();
-    };
-    bar->installEventFilter(&counter);
+    QProgressBar *bar = progress.bar();
+    PaintWatch watch(bar);
     // Pages done in turn, with the same count given twice: each change is
     // painted inside the call, a repeated count is not painted again.
     const QList<std::pair<int, int>> steps{{1, 1}, {1, 1}, {2, 2}, {3, 3}, {3, 3}, {4, 4}};
     for (const auto &[done, expectedPaints] : steps) {
         progress.setPagesDone(done);
-        QCOMPARE(paints, expectedPaints);
-        QCOMPARE(painted, bar->text());
-        QCOMPARE(painted, QStringLiteral("%1 / 4").arg(done));
+        QCOMPARE(watch.paints, expectedPaints);
+        QCOMPARE(watch.painted, bar->text());
+        QCOMPARE(watch.painted, QStringLiteral("%1 / 4").arg(done));
     }
 }
 
