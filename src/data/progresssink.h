@@ -20,9 +20,10 @@ public:
     virtual void SetRange(int maximum) = 0;
     // One unit of work done (held at the maximum).
     virtual void StepIt() = 0;
-    // Lets the window system run once (repaints, timers), for operations that
-    // hand control back once per record. Never delivers user input, so the
-    // running operation cannot be started again underneath itself.
+    // Lets the window system run (expose, repaints), for operations that
+    // hand control back once per record. Never delivers user input, socket
+    // notifications or timers: nothing else of the program runs inside the
+    // operation (see data/quietevents.h).
     virtual void ProcessMessages() {}
     // Puts the progress on screen and takes it off again; nothing to do for a
     // sink without a window.

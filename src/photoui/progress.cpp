@@ -2,12 +2,13 @@
 #include "photoui/centring.h"
 
 #include "data/errors.h"
+#include "data/quietevents.h"
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QThread>
 #include <QWindow>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QScreen>
 #include <QVBoxLayout>
@@ -29,6 +30,7 @@ Error rangeError(qint64 low, qint64 high)
 ProgressGauge::ProgressGauge(QWidget *parent) : QWidget(parent)
 {
     setAccessibleName(QStringLiteral("Progress"));
+    m_describedPercent = percent();
     setAccessibleDescription(text());
 }
 
@@ -36,36 +38,32 @@ void ProgressGauge::setMinimum(int minimum)
 {
     if (minimum > m_maximum)
         throw rangeError(-qint64(INT_MAX), qint64(m_maximum) - 1);
-    const int before = percent();
     m_minimum = minimum;
     clampPosition();
-    changed(before);
+    changed();
 }
 
 void ProgressGauge::setMaximum(int maximum)
 {
     if (maximum < m_minimum)
         throw rangeError(qint64(m_minimum) + 1, INT_MAX);
-    const int before = percent();
     m_maximum = maximum;
     clampPosition();
-    changed(before);
+    changed();
 }
 
 void ProgressGauge::setPosition(int position)
 {
-    const int before = percent();
     m_position = position;
     clampPosition();
-    changed(before);
+    changed();
 }
 
 void ProgressGauge::stepIt()
 {
     if (m_position < m_maximum)
         ++m_position;
-    setAccessibleDescription(text());
-    repaint();
+    changed();
 }
 
 int ProgressGauge::percent() const
@@ -80,6 +78,12 @@ QString ProgressGauge::text() const
     return QString::number(percent()) + QLatin1Char('%');
 }
 
+int ProgressGauge::filledWidth() const
+{
+    const int inner = std::max(width() - 2, 0);
+    return int(qint64(inner) * percent() / 100);
+}
+
 QSize ProgressGauge::sizeHint() const
 {
     return {312, 26};
@@ -90,17 +94,21 @@ void ProgressGauge::clampPosition()
     m_position = std::clamp(m_position, m_minimum, m_maximum);
 }
 
-void ProgressGauge::changed(int percentBefore)
+void ProgressGauge::changed()
 {
-    if (percent() == percentBefore)
-        return;
-    setAccessibleDescription(text());
+    const Face now = face();
+    if (now.percent != m_describedPercent) {
+        m_describedPercent = now.percent;
+        setAccessibleDescription(text());
+    }
     // Painted inside the call: the work that moves the gauge does not return
-    // to the event loop until it is done.
-    repaint();
+    // to the event loop until it is done. A hidden or not yet exposed gauge
+    // paints nothing here; it is asked again at the next change.
+    if (now != m_painted)
+        repaint();
 }
 
-void ProgressGauge::paintEvent(QPaintEvent *)
+void ProgressGauge::paintEvent(QPaintEvent *event)
 {
     QPainter painter(this);
     const QRect whole = rect();
@@ -109,10 +117,12 @@ void ProgressGauge::paintEvent(QPaintEvent *)
     painter.drawRect(whole.adjusted(0, 0, -1, -1));
 
     const QRect inner = whole.adjusted(1, 1, -1, -1);
-    const int pct = percent();
-    const int filledWidth = int(qint64(inner.width()) * pct / 100);
-    const QRect filled(inner.left(), inner.top(), filledWidth, inner.height());
-    const QRect empty(inner.left() + filledWidth, inner.top(), inner.width() - filledWidth, inner.height());
+    const Face drawn = face();
+    // Only a paint of the whole gauge leaves it all showing this face.
+    if (event->rect().contains(whole))
+        m_painted = drawn;
+    const QRect filled(inner.left(), inner.top(), drawn.filledWidth, inner.height());
+    const QRect empty(inner.left() + drawn.filledWidth, inner.top(), inner.width() - drawn.filledWidth, inner.height());
     painter.fillRect(filled, Qt::black);
 
     // The text is inverted: black over the white part, white over the black.
@@ -188,7 +198,13 @@ void TPg::StepIt()
 
 void TPg::ProcessMessages()
 {
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    // A call costs far more than a record at tens of thousands of records;
+    // once a frame keeps the windows painted.
+    constexpr qint64 kFrameMilliseconds = 16;
+    if (m_sinceEvents.isValid() && m_sinceEvents.elapsed() < kFrameMilliseconds)
+        return;
+    ProcessEventsQuietly();
+    m_sinceEvents.start();
 }
 
 void TPg::ShowNow()
@@ -202,11 +218,10 @@ void TPg::waitForExpose(int milliseconds)
 {
     QElapsedTimer clock;
     clock.start();
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    while (windowHandle() && !windowHandle()->isExposed() && clock.elapsed() < milliseconds)
-    {
+    ProcessEventsQuietly();
+    while (windowHandle() && !windowHandle()->isExposed() && clock.elapsed() < milliseconds) {
         QThread::msleep(1);
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 10);
+        ProcessEventsQuietly();
     }
 }
 

@@ -42,10 +42,9 @@ void afterPainting()
 #endif
 }
 
-// The progress window as the pixel loops see it. A row takes microseconds,
-// so repainting the gauge on every step would cost more than the
-// arithmetic: a step moves the gauge's position, which repaints (at once)
-// only when the percentage shown changes. What the window shows is the same.
+// The progress window as the pixel loops see it. A row takes microseconds;
+// the gauge repaints (at once) only when what it draws changes, so the bar
+// on screen is current after every row at little cost.
 class RowProgress : public ProgressSink
 {
 public:
@@ -53,7 +52,7 @@ public:
     void SetRange(int maximum) override { m_window.SetRange(maximum); }
     void StepIt() override
     {
-        m_window.bar().setPosition(m_window.bar().position() + 1);
+        m_window.StepIt();
         afterPainting();
     }
     void Show() override

@@ -2,7 +2,8 @@
 
 #include "report/output.h"
 
-#include <QApplication>
+#include "data/quietevents.h"
+
 #include <QDir>
 #include <QFile>
 #include <QHBoxLayout>
@@ -22,7 +23,9 @@ namespace tessary {
 TPrintProgress::TPrintProgress(QWidget *owner, int pageCount) : QDialog(owner)
 {
     setWindowTitle(QStringLiteral("Printing progress"));
-    setModal(false);
+    // Nothing else of the program may run in the middle of a job: input to
+    // every other window is refused while this one is shown.
+    setWindowModality(Qt::ApplicationModal);
     auto *layout = new QVBoxLayout(this);
     auto *caption = new QLabel(QStringLiteral("Pages"), this);
     m_bar = new QProgressBar(this);
@@ -96,12 +99,14 @@ PrintResult printLayoutTo(Report &report, const ReportLayout &layout, QPrinter &
 
     TPrintProgress progress(owner, layout.pageCount());
     progress.show();
-    QApplication::processEvents();
+    // Only the progress window is answered (its Cancel, Escape and close
+    // box); timers, reader notifications and other windows' input wait.
+    ProcessEventsForWindow(progress);
     const int painted = paintReportPages(report, layout, printer, [&](int done, int) {
         progress.setPagesDone(done);
         if (afterPage)
             afterPage(progress, done);
-        QApplication::processEvents();
+        ProcessEventsForWindow(progress);
         return !progress.cancelled();
     });
     progress.hide();

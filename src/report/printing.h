@@ -16,6 +16,10 @@ namespace tessary {
 
 // The small window shown while pages go to the printer: a bar counting
 // pages and a "Cancel" button that stops the job after the page in hand.
+// It is application-modal: while it is shown, input to the program's other
+// windows is refused. Its bar (a QProgressBar showing "done / pages")
+// repaints at once, inside setPagesDone, whenever the count changes, and
+// not otherwise.
 class TPrintProgress : public QDialog
 {
     Q_OBJECT
@@ -42,7 +46,9 @@ enum class PrintResult { Printed, Cancelled, NoPrinter, Failed };
 // Prints `report`: lays it out, then sends its pages to `printer` (set up
 // here for the report's paper and orientation, full page, zero margins, at
 // the printer's own resolution), showing TPrintProgress meanwhile and
-// handling window events after each page. Returns when the job is sent or
+// handling window events after each page (ProcessEventsForWindow: only the
+// progress window's input; timers and socket notifications wait until the
+// job is done). Returns when the job is sent or
 // cancelled (a cancelled job is aborted). `afterPage` (optional, for tests)
 // is called with the progress window after each page.
 PrintResult printReportTo(Report &report, QPrinter &printer, QWidget *owner = nullptr,

@@ -1,10 +1,16 @@
 // The progress window: constructors, range rules and errors, the percentage
-// shown, and painting inside the call.
+// shown, painting inside the call only when the drawn gauge changes, and
+// event processing that lets nothing else of the program run.
 
 #include "data/errors.h"
 #include "photoui/progress.h"
 
+#include <QPushButton>
+#include <QSocketNotifier>
+#include <QTimer>
 #include <QWindow>
+
+#include <unistd.h>
 
 #include <QtTest>
 
@@ -12,19 +18,39 @@ using namespace tessary;
 
 namespace {
 
+// Counts paints and records what each drew: text and filled width.
 class PaintCounter : public QObject
 {
 public:
     int paints = 0;
+    QString text;
+    int filledWidth = -1;
 
 protected:
-    bool eventFilter(QObject *, QEvent *event) override
+    bool eventFilter(QObject *object, QEvent *event) override
     {
-        if (event->type() == QEvent::Paint)
+        if (event->type() == QEvent::Paint) {
             ++paints;
+            if (auto *gauge = qobject_cast<ProgressGauge *>(object)) {
+                text = gauge->text();
+                filledWidth = gauge->filledWidth();
+            }
+        }
         return false;
     }
 };
+
+// A gauge of its own window, `width` wide, shown and painted once.
+std::unique_ptr<ProgressGauge> shownGauge(int width)
+{
+    auto gauge = std::make_unique<ProgressGauge>();
+    gauge->resize(width, 26);
+    gauge->show();
+    if (!QTest::qWaitForWindowExposed(gauge.get()))
+        return nullptr;
+    QCoreApplication::processEvents();
+    return gauge;
+}
 
 QString errorOf(const std::function<void()> &action)
 {
@@ -52,6 +78,12 @@ private slots:
     void positionIsHeldInRange();
     void showNowPaintsBeforeReturning();
     void paintsInsideTheCall();
+    void stepsPaintOnlyWhenTheDrawnGaugeChanges_data();
+    void stepsPaintOnlyWhenTheDrawnGaugeChanges();
+    void rangeAndPositionPaintOnlyWhenTheDrawnGaugeChanges();
+    void nothingElseRunsInside_data();
+    void nothingElseRunsInside();
+    void processMessagesAtMostOnceAFrame();
 };
 
 void TestProgress::createdState()
@@ -209,13 +241,13 @@ void TestProgress::paintsInsideTheCall()
     QCOMPARE(counter.paints, 1);
     window->StepIt();
     window->StepIt();
-    window->StepIt(); // held at 100 %, painted all the same
-    QCOMPARE(counter.paints, 4);
+    window->StepIt(); // held at 100 %: the same pixels, not painted again
+    QCOMPARE(counter.paints, 3);
     // A position change that keeps the percentage does not repaint.
     window->bar().setPosition(3);
-    QCOMPARE(counter.paints, 4);
+    QCOMPARE(counter.paints, 3);
     window->bar().setPosition(1);
-    QCOMPARE(counter.paints, 5);
+    QCOMPARE(counter.paints, 4);
 
     // 33 %: the inner width is 310, the filled length 310 * 33 / 100 = 102,
     // so inner columns 1 to 102 are black and 103 onwards white, with a
@@ -235,6 +267,202 @@ void TestProgress::paintsInsideTheCall()
         for (int y = 5; y < 21 && !dark; ++y)
             dark = qGray(shown.pixel(x, y)) < 128;
     QVERIFY(dark);
+}
+
+void TestProgress::stepsPaintOnlyWhenTheDrawnGaugeChanges_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("maximum");
+    QTest::addColumn<int>("steps");
+    QTest::newRow("200 px, 20,000 steps") << 200 << 20000 << 20000;
+    QTest::newRow("40 px: the text moves more often than the fill") << 40 << 300 << 300;
+    QTest::newRow("window width, 7 steps, 3 held at the end") << 312 << 7 << 10;
+    QTest::newRow("empty range") << 200 << 0 << 5;
+}
+
+void TestProgress::stepsPaintOnlyWhenTheDrawnGaugeChanges()
+{
+    QFETCH(int, width);
+    QFETCH(int, maximum);
+    QFETCH(int, steps);
+    std::unique_ptr<ProgressGauge> gauge = shownGauge(width);
+    QVERIFY(gauge);
+    gauge->setMaximum(maximum);
+    PaintCounter counter;
+    gauge->installEventFilter(&counter);
+    gauge->repaint();
+    QCOMPARE(counter.paints, 1);
+
+    int expectedPaints = 1;
+    for (int step = 0; step < steps; ++step) {
+        const QString textBefore = gauge->text();
+        const int filledBefore = gauge->filledWidth();
+        gauge->stepIt();
+        if (gauge->text() != textBefore || gauge->filledWidth() != filledBefore)
+            ++expectedPaints;
+        // Every change is painted inside the call, and nothing else is: what
+        // was painted last is what the gauge holds now.
+        QCOMPARE(counter.paints, expectedPaints);
+        QCOMPARE(counter.text, gauge->text());
+        QCOMPARE(counter.filledWidth, gauge->filledWidth());
+        QCOMPARE(gauge->accessibleDescription(), gauge->text());
+    }
+    // One paint per pixel of fill or per percentage, whichever is more.
+    QVERIFY2(counter.paints <= std::max(width - 2, 100) + 2, qPrintable(QString::number(counter.paints)));
+
+    // The recorded width is the drawn one: black up to it, white after.
+    const QImage shown = gauge->grab().toImage();
+    const int filled = gauge->filledWidth();
+    if (filled > 0)
+        QCOMPARE(QColor(shown.pixel(filled, 2)), QColor(Qt::black));
+    if (filled < width - 2)
+        QCOMPARE(QColor(shown.pixel(filled + 1, 2)), QColor(Qt::white));
+}
+
+void TestProgress::rangeAndPositionPaintOnlyWhenTheDrawnGaugeChanges()
+{
+    std::unique_ptr<ProgressGauge> gauge = shownGauge(202); // inner width 200
+    QVERIFY(gauge);
+    PaintCounter counter;
+    gauge->installEventFilter(&counter);
+    struct Change
+    {
+        const char *what;
+        std::function<void(ProgressGauge &)> apply;
+        bool paints;
+        QString text;
+    };
+    const std::vector<Change> changes{
+        {"position 50 of 100", [](ProgressGauge &g) { g.setPosition(50); }, true, QStringLiteral("50%")},
+        {"same position", [](ProgressGauge &g) { g.setPosition(50); }, false, QStringLiteral("50%")},
+        {"maximum 101: 49 %", [](ProgressGauge &g) { g.setMaximum(101); }, true, QStringLiteral("49%")},
+        {"maximum 102: still 49 %", [](ProgressGauge &g) { g.setMaximum(102); }, false, QStringLiteral("49%")},
+        {"maximum 200", [](ProgressGauge &g) { g.setMaximum(200); }, true, QStringLiteral("25%")},
+        {"minimum 10: 40 of 190", [](ProgressGauge &g) { g.setMinimum(10); }, true, QStringLiteral("21%")},
+        {"minimum 11: 39 of 189", [](ProgressGauge &g) { g.setMinimum(11); }, true, QStringLiteral("20%")},
+        {"minimum 12: 38 of 188", [](ProgressGauge &g) { g.setMinimum(12); }, false, QStringLiteral("20%")},
+        {"position below the range", [](ProgressGauge &g) { g.setPosition(-5); }, true, QStringLiteral("0%")},
+        {"held at the minimum", [](ProgressGauge &g) { g.setPosition(0); }, false, QStringLiteral("0%")},
+    };
+    for (const Change &change : changes) {
+        const int before = counter.paints;
+        change.apply(*gauge);
+        QVERIFY2(counter.paints == before + (change.paints ? 1 : 0), change.what);
+        QVERIFY2(gauge->text() == change.text, change.what);
+        QVERIFY2(counter.text == gauge->text() && counter.filledWidth == gauge->filledWidth(), change.what);
+        QVERIFY2(gauge->accessibleDescription() == change.text, change.what);
+    }
+}
+
+namespace {
+
+// What must wait while a long operation runs: a due timer, a card reader's
+// bytes waiting on a descriptor, and a click posted to another window.
+struct Bystanders
+{
+    Bystanders()
+    {
+        if (::pipe(fds) != 0)
+            qFatal("pipe");
+        notifier = std::make_unique<QSocketNotifier>(fds[0], QSocketNotifier::Read);
+        QObject::connect(notifier.get(), &QSocketNotifier::activated, [this] {
+            char byte;
+            if (::read(fds[0], &byte, 1) == 1)
+                ++reads;
+        });
+        timer.setSingleShot(true);
+        timer.setInterval(0);
+        QObject::connect(&timer, &QTimer::timeout, [this] { ++timeouts; });
+        QObject::connect(&button, &QPushButton::clicked, [this] { ++clicks; });
+        button.resize(80, 30);
+        button.show();
+    }
+    ~Bystanders()
+    {
+        notifier.reset();
+        ::close(fds[0]);
+        ::close(fds[1]);
+    }
+
+    // Everything pending at once.
+    void arm()
+    {
+        timer.start();
+        if (::write(fds[1], "x", 1) != 1)
+            qFatal("write");
+        const QPointF middle(40, 15);
+        for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease})
+            QCoreApplication::postEvent(&button, new QMouseEvent(type, middle, button.mapToGlobal(middle), Qt::LeftButton,
+                                                                 type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                                                                 Qt::NoModifier));
+        QThread::msleep(5);
+    }
+
+    int fds[2] = {-1, -1};
+    std::unique_ptr<QSocketNotifier> notifier;
+    QTimer timer;
+    QPushButton button;
+    int reads = 0;
+    int timeouts = 0;
+    int clicks = 0;
+};
+
+} // namespace
+
+void TestProgress::nothingElseRunsInside_data()
+{
+    QTest::addColumn<QString>("call");
+    QTest::newRow("ProcessMessages") << QStringLiteral("ProcessMessages");
+    QTest::newRow("ShowNow") << QStringLiteral("ShowNow");
+    QTest::newRow("StepIt before the expose") << QStringLiteral("StepIt");
+}
+
+void TestProgress::nothingElseRunsInside()
+{
+    QFETCH(QString, call);
+    Bystanders others;
+    QVERIFY(QTest::qWaitForWindowExposed(&others.button));
+    std::unique_ptr<TPg> window = TPg::CreateRange(nullptr, 0, 10);
+    others.arm();
+    if (call == QLatin1String("ProcessMessages")) {
+        window->ProcessMessages();
+    } else if (call == QLatin1String("ShowNow")) {
+        window->ShowNow();
+        QVERIFY(window->windowHandle()->isExposed()); // the expose itself did come through
+    } else {
+        window->show();
+        window->StepIt();
+        QCOMPARE(window->bar().position(), 1);
+    }
+    QCOMPARE(others.timeouts, 0);
+    QCOMPARE(others.reads, 0);
+    QCOMPARE(others.clicks, 0);
+
+    // Back in the event loop, each runs once.
+    QTRY_COMPARE(others.timeouts, 1);
+    QTRY_COMPARE(others.reads, 1);
+    QTRY_COMPARE(others.clicks, 1);
+}
+
+void TestProgress::processMessagesAtMostOnceAFrame()
+{
+    std::unique_ptr<TPg> window = TPg::Create(nullptr);
+    QObject receiver;
+    int delivered = 0;
+    QObject::connect(&receiver, &QObject::objectNameChanged, [&] { ++delivered; });
+    const auto post = [&] {
+        QMetaObject::invokeMethod(&receiver, [&] { receiver.setObjectName(QString::number(delivered)); },
+                                  Qt::QueuedConnection);
+    };
+    post();
+    window->ProcessMessages();
+    QCOMPARE(delivered, 1);
+    post();
+    window->ProcessMessages(); // within the same frame: nothing runs
+    QCOMPARE(delivered, 1);
+    QThread::msleep(20);
+    window->ProcessMessages();
+    QCOMPARE(delivered, 2);
 }
 
 QTEST_MAIN(TestProgress)

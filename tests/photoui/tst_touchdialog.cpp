@@ -48,6 +48,9 @@ public:
     int shown = 0;
     int maximum = -2;
     int position = -2;
+    int paints = 0;
+    QString text;    // drawn by the last paint
+    int filled = -1; // filled width drawn by the last paint
 
 protected:
     bool eventFilter(QObject *object, QEvent *event) override
@@ -58,8 +61,13 @@ protected:
                 maximum = window->bar().maximum();
             }
         }
-        if (event->type() == QEvent::Paint && object->objectName() == QLatin1String("bar"))
-            position = static_cast<ProgressGauge *>(object)->position();
+        if (event->type() == QEvent::Paint && object->objectName() == QLatin1String("bar")) {
+            const auto *gauge = static_cast<ProgressGauge *>(object);
+            position = gauge->position();
+            text = gauge->text();
+            filled = gauge->filledWidth();
+            ++paints;
+        }
         return false;
     }
 };
@@ -270,6 +278,11 @@ void TestTouchDialog::previewGaugeOnePerRow()
     QCOMPARE(watch.shown, 1);
     QCOMPARE(watch.maximum, 199);
     QCOMPARE(watch.position, 199);
+    // The last row's state is on screen, painted once per change of what
+    // the gauge draws (percentage and fill), not once per row.
+    QCOMPARE(watch.text, QStringLiteral("100%"));
+    QCOMPARE(watch.filled, 310);
+    QVERIFY2(watch.paints > 1 && watch.paints <= 102, qPrintable(QString::number(watch.paints)));
     // The window is gone once the preview is done.
     QVERIFY(dialog.findChildren<TPg *>().isEmpty());
 }
