@@ -477,7 +477,15 @@ void TVaraDavuz::connectListing()
     connect(&m_data.QStaff, &Query::currentRowChanged, this, [this](int row) { syncGridToQuery(row); });
     // Commands below the window that change the database wholesale (import,
     // restore) announce it on the connection; the window lists it again.
-    connect(&m_data.src, &Connection::dataChanged, this, [this] { guarded([this] { ReloadAll(); }); });
+    connect(&m_data.src, &Connection::dataChanged, this, [this] {
+        guarded([this] {
+            // The group list is read again: the command wrote through
+            // queries of its own.
+            if (m_data.QGroup.isOpen())
+                m_data.QGroup.refresh();
+            ReloadAll();
+        });
+    });
     connect(m_model.get(), &QAbstractItemModel::modelReset, this,
             [this] { syncGridToQuery(m_data.QStaff.isOpen() ? m_data.QStaff.recNo() : -1); });
     // The right button has already made the row under it current; the menu

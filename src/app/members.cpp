@@ -112,6 +112,8 @@ void TVaraDavuz::bDelAllClick()
             m_deferGridSync = false;
             syncGridToQuery(m_data.QStaff.isOpen() ? m_data.QStaff.recNo() : -1);
         });
+        // The grid follows the deletions in one step at the end.
+        QueryTableModel::BulkChange bulk(*m_model);
         try {
             MemberStore(m_data).deleteAll(*progress);
         } catch (...) {

@@ -8,24 +8,51 @@ QueryTableModel::QueryTableModel(Query *query, QVector<Column> columns, QObject 
     : QAbstractTableModel(parent), m_query(query), m_columns(std::move(columns))
 {
     connect(query, &Query::rowsReset, this, [this] {
+        if (m_bulk)
+            return;
         beginResetModel();
         endResetModel();
     });
     // Inserts and removals are followed one row at a time, so a view keeps
-    // its selection and scroll position and a long delete stays cheap.
-    connect(query, &Query::rowAboutToBeInserted, this, [this](int row) { beginInsertRows({}, row, row); });
-    connect(query, &Query::rowInserted, this, [this](int) { endInsertRows(); });
-    connect(query, &Query::rowAboutToBeRemoved, this, [this](int row) { beginRemoveRows({}, row, row); });
-    connect(query, &Query::rowRemoved, this, [this](int) { endRemoveRows(); });
+    // its selection and scroll position.
+    connect(query, &Query::rowAboutToBeInserted, this, [this](int row) {
+        if (!m_bulk)
+            beginInsertRows({}, row, row);
+    });
+    connect(query, &Query::rowInserted, this, [this](int) {
+        if (!m_bulk)
+            endInsertRows();
+    });
+    connect(query, &Query::rowAboutToBeRemoved, this, [this](int row) {
+        if (!m_bulk)
+            beginRemoveRows({}, row, row);
+    });
+    connect(query, &Query::rowRemoved, this, [this](int) {
+        if (!m_bulk)
+            endRemoveRows();
+    });
     connect(query, &Query::rowChanged, this, [this](int row) {
-        if (row >= 0 && row < rowCount())
+        if (!m_bulk && row >= 0 && row < rowCount())
             emit dataChanged(index(row, 0), index(row, columnCount() - 1));
     });
 }
 
+QueryTableModel::BulkChange::BulkChange(QueryTableModel &model) : m_model(model)
+{
+    if (m_model.m_bulk++ == 0)
+        m_model.beginResetModel();
+}
+
+QueryTableModel::BulkChange::~BulkChange()
+{
+    if (--m_model.m_bulk == 0)
+        m_model.endResetModel();
+}
+
 int QueryTableModel::rowCount(const QModelIndex &parent) const
 {
-    if (parent.isValid() || !m_query->isOpen())
+    // Nothing is shown while rows change in bulk.
+    if (parent.isValid() || m_bulk || !m_query->isOpen())
         return 0;
     return m_query->recordCount();
 }

@@ -30,8 +30,25 @@ public:
     QString fieldName(int column) const { return m_columns.at(column).field; }
     Query *query() const { return m_query; }
 
+    // While a command changes many rows (Delete All), the model follows
+    // none of them one by one (a view's work per row grows with the rows
+    // left) and is reset once when the command ends. Nests.
+    class BulkChange
+    {
+    public:
+        explicit BulkChange(QueryTableModel &model);
+        ~BulkChange();
+        BulkChange(const BulkChange &) = delete;
+        BulkChange &operator=(const BulkChange &) = delete;
+
+    private:
+        QueryTableModel &m_model;
+    };
+    bool inBulkChange() const { return m_bulk > 0; }
+
 private:
     Query *m_query;
+    int m_bulk = 0;
     QVector<Column> m_columns;
 };
 

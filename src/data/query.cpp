@@ -270,6 +270,7 @@ void Query::close()
     if (m_state == State::Inactive)
         return;
     m_fetchStmt.reset();
+    m_deleteStmt.reset();
     m_state = State::Inactive;
     m_keys.clear();
     m_rows.clear();
@@ -587,9 +588,15 @@ void Query::deleteRow()
     if (m_current < 0)
         throw Error(QStringLiteral("%1: Cannot perform this operation on an empty dataset").arg(name()));
     const Key key = m_keys.at(size_t(m_current));
-    Stmt stmt = prepare(QStringLiteral("delete from %1 where rowid = ?1").arg(quoteIdentifier(m_tables.at(0))));
-    sqlite3_bind_int64(stmt.get(), 1, key.first);
-    if (sqlite3_step(stmt.get()) != SQLITE_DONE)
+    // One statement serves every deletion while the query is open (a whole
+    // list is deleted row by row).
+    if (!m_deleteStmt)
+        m_deleteStmt = prepare(QStringLiteral("delete from %1 where rowid = ?1").arg(quoteIdentifier(m_tables.at(0))));
+    sqlite3_stmt *stmt = m_deleteStmt.get();
+    sqlite3_bind_int64(stmt, 1, key.first);
+    const int rc = sqlite3_step(stmt);
+    sqlite3_reset(stmt);
+    if (rc != SQLITE_DONE)
         fail(QString());
     if (sqlite3_changes(m_connection->handle()) == 0)
         throw Error(QStringLiteral("Row cannot be located for deletion. Some values may have been changed since it was last read"));

@@ -218,6 +218,7 @@ private:
     QVector<std::optional<QVariant>> m_buffer;
 
     Stmt m_fetchStmt;
+    Stmt m_deleteStmt;
 };
 
 } // namespace tessary

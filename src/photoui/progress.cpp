@@ -80,8 +80,12 @@ QString ProgressGauge::text() const
 
 int ProgressGauge::filledWidth() const
 {
+    // The fill follows the position to the pixel, so a wide gauge moves
+    // between two whole percentages too; the text shows the percentage.
     const int inner = std::max(width() - 2, 0);
-    return int(qint64(inner) * percent() / 100);
+    if (m_maximum == m_minimum)
+        return 0;
+    return int(qint64(inner) * (qint64(m_position) - m_minimum) / (qint64(m_maximum) - m_minimum));
 }
 
 QSize ProgressGauge::sizeHint() const

@@ -279,10 +279,11 @@ void TestTouchDialog::previewGaugeOnePerRow()
     QCOMPARE(watch.maximum, 199);
     QCOMPARE(watch.position, 199);
     // The last row's state is on screen, painted once per change of what
-    // the gauge draws (percentage and fill), not once per row.
+    // the gauge draws: on a 310-pixel gauge the fill moves at every one of
+    // the 200 rows, so the fill is never behind the rows done.
     QCOMPARE(watch.text, QStringLiteral("100%"));
     QCOMPARE(watch.filled, 310);
-    QVERIFY2(watch.paints > 1 && watch.paints <= 102, qPrintable(QString::number(watch.paints)));
+    QVERIFY2(watch.paints >= 199 && watch.paints <= 202, qPrintable(QString::number(watch.paints)));
     // The window is gone once the preview is done.
     QVERIFY(dialog.findChildren<TPg *>().isEmpty());
 }
