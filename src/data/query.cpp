@@ -611,6 +611,13 @@ void Query::deleteRow()
     setCurrent(m_keys.empty() ? -1 : std::min(removed, recordCount() - 1));
 }
 
+qint64 Query::rowId(int row) const
+{
+    if (!m_lazy || row < 0 || size_t(row) >= m_keys.size())
+        return -1;
+    return m_keys[size_t(row)].first;
+}
+
 int Query::columnIndex(const QString &name) const
 {
     for (int i = 0; i < m_columns.size(); ++i)

@@ -134,6 +134,10 @@ public:
 
     // A row's value without moving the current row (for views).
     QVariant valueAt(int row, int column);
+    // The row id (SQLite's rowid, which `seq` names in the card database's
+    // tables) of a row of the first table, without reading the row; -1 for
+    // a row out of range or a result read whole.
+    qint64 rowId(int row) const;
 
 signals:
     void opened();

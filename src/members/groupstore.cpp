@@ -49,13 +49,13 @@ bool GroupStore::remove(const QString &name, Query &members)
     if (m_groups.recordCount() == 0 || !m_groups.locate(QStringLiteral("gdesc"), name))
         return false;
     const int id = m_groups.fieldByName(QStringLiteral("gid")).asInteger();
-    const int groupKey = m_groups.fieldByName(QStringLiteral("seq")).asInteger();
+    const qint64 groupKey = m_groups.rowId(m_groups.recNo());
 
     // The members of the group listed now are the ones moved.
-    std::vector<int> moved;
+    std::vector<qint64> moved;
     if (members.isOpen()) {
         const int gidColumn = members.columnIndex(QStringLiteral("gid"));
-        const std::vector<int> keys = rowKeys(members);
+        const std::vector<qint64> keys = rowKeys(members);
         for (int row = 0; row < int(keys.size()); ++row)
             if (members.valueAt(row, gidColumn).toInt() == id)
                 moved.push_back(keys[size_t(row)]);
@@ -66,7 +66,7 @@ bool GroupStore::remove(const QString &name, Query &members)
     Transaction transaction(*m_groups.connection());
     Query *editing = nullptr;
     try {
-        for (const int key : moved) {
+        for (const qint64 key : moved) {
             withRow(members, QStringLiteral("stafftbl"), key, [&](Query &row) {
                 editing = &row;
                 row.edit();

@@ -76,12 +76,12 @@ int MemberStore::deleteAll(ProgressSink &progress)
     Query &staff = m_data.QStaff;
     // The rows listed now are the ones deleted, whatever the list shows
     // later on.
-    const std::vector<int> keys = rowKeys(staff);
+    const std::vector<qint64> keys = rowKeys(staff);
     Transaction transaction(*staff.connection());
     int deleted = 0;
     try {
         staff.first();
-        for (const int key : keys) {
+        for (const qint64 key : keys) {
             if (withRow(staff, QStringLiteral("stafftbl"), key, [](Query &row) { row.deleteRow(); }))
                 ++deleted;
             progress.StepIt();
@@ -165,12 +165,12 @@ ResizeOutcome ResizeAllPhotos(Query &staffList, Query &allStaff, ProgressSink &p
     allStaff.open();
     progress.SetRange(allStaff.recordCount());
     // The members present now are the ones walked.
-    const std::vector<int> keys = rowKeys(allStaff);
+    const std::vector<qint64> keys = rowKeys(allStaff);
     allStaff.first();
     progress.Show();
 
     Transaction transaction(*allStaff.connection());
-    for (const int key : keys) {
+    for (const qint64 key : keys) {
         bool stored = true;
         withRow(allStaff, QStringLiteral("stafftbl"), key, [&](Query &row) { stored = resizeStoredPhoto(row); });
         if (!stored) {
