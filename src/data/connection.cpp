@@ -2,7 +2,10 @@
 #include "errors.h"
 #include "query.h"
 
+#include <QFile>
 #include <QFileInfo>
+
+#include <sys/stat.h>
 
 #include <sqlite3.h>
 
@@ -52,11 +55,40 @@ ConnectionParameters parseConnectionString(const QString &text)
     return out;
 }
 
-Connection::Connection(QObject *parent) : QObject(parent) {}
+namespace {
+
+QList<const Connection *> &liveConnections()
+{
+    static QList<const Connection *> connections;
+    return connections;
+}
+
+} // namespace
+
+Connection::Connection(QObject *parent) : QObject(parent)
+{
+    liveConnections().append(this);
+}
 
 Connection::~Connection()
 {
     disconnect();
+    liveConnections().removeAll(this);
+}
+
+bool Connection::isOpenDatabaseFile(const QString &path)
+{
+    struct stat wanted;
+    if (::stat(QFile::encodeName(path).constData(), &wanted) != 0)
+        return false;
+    for (const Connection *connection : liveConnections()) {
+        struct stat open;
+        if (connection->connected() &&
+            ::stat(QFile::encodeName(connection->databasePath()).constData(), &open) == 0 &&
+            open.st_dev == wanted.st_dev && open.st_ino == wanted.st_ino)
+            return true;
+    }
+    return false;
 }
 
 void Connection::connect()

@@ -58,6 +58,11 @@ public:
     // The engine's last error text.
     QString lastError() const;
 
+    // True when `path` names (by any name or link) a database file a
+    // connection of this program has open: such a file must not be replaced
+    // by anything but the database itself.
+    static bool isOpenDatabaseFile(const QString &path);
+
     // True while a transaction is open on this connection.
     bool inTransaction() const;
 

@@ -1,5 +1,6 @@
 #include "report/preview.h"
 
+#include "data/connection.h"
 #include "data/prompts.h"
 #include "report/output.h"
 #include "report/printing.h"
@@ -261,6 +262,11 @@ bool TReportPreview::saveAsPdf()
                                               QString(), QStringLiteral("pdf"));
     if (fileName.isEmpty())
         return false;
+    // The card database in use is never replaced by a report.
+    if (Connection::isOpenDatabaseFile(fileName)) {
+        ShowErrorBox(QStringLiteral("The card database in use cannot be replaced."));
+        return false;
+    }
     // Anything already under that name, a dangling link included.
     const QFileInfo existing(fileName);
     if ((existing.exists() || existing.isSymLink()) &&

@@ -5,7 +5,9 @@
 #include "../data/carddb.h"
 #include "testreports.h"
 
+#include "data/connection.h"
 #include "data/prompts.h"
+#include "data/schema.h"
 #include "report/preview.h"
 
 #include <QApplication>
@@ -317,6 +319,30 @@ void TestPreview::saveAsPdfAsksAndReplacesWhole()
         QVERIFY(contents(database).size() > 4096);
         QCOMPARE(modeOf(database), 0600);
         QCOMPARE(entries(), (QStringList{QStringLiteral("cardinfo.mdb"), QStringLiteral("cards.pdf")}));
+    }
+    {
+        // The card database the program has open is refused, by any name,
+        // before anything is asked; the database is untouched.
+        const QString live = dir.filePath(QStringLiteral("live.mdb"));
+        createCardDatabase(live, CardDatabaseSeed{});
+        Connection connection;
+        connection.setConnectionString(QStringLiteral("Data Source=\"%1\"").arg(live));
+        connection.connect();
+        const QString link = dir.filePath(QStringLiteral("link.pdf"));
+        QVERIFY(QFile::link(live, link));
+        const QByteArray before = contents(live);
+        for (const QString &name : {live, link, dir.path() + QStringLiteral("/./live.mdb")}) {
+            ScopedScriptedPrompts prompts;
+            prompts->fileAnswers = {name};
+            QVERIFY(!preview.saveAsPdf());
+            QCOMPARE(prompts->messages(), QStringList{QStringLiteral("The card database in use cannot be replaced.")});
+        }
+        QCOMPARE(contents(live), before);
+        connection.disconnect();
+        ScopedScriptedPrompts prompts;
+        prompts->fileAnswers = {live};
+        prompts->messageAnswers = {MessageResult::Ok};
+        QVERIFY(preview.saveAsPdf()); // a closed database file is just a file
     }
 }
 
