@@ -1,5 +1,7 @@
 #include "layoutsettings.h"
 
+#include "data/datasrc.h"
+
 #include "data/connection.h"
 #include "data/query.h"
 #include "photo/picture.h"
@@ -74,29 +76,12 @@ QStringList layoutFieldsSql()
 
 QVector<ColumnDecl> layoutParamColumns()
 {
-    QVector<ColumnDecl> c{{QStringLiteral("seq"), FieldType::AutoInc}, {QStringLiteral("bitmap"), FieldType::Blob}};
-    for (int i = 0; i < kCardRows; ++i)
-        c.append({rowColumn(i), FieldType::SmallInt});
-    c.append({{QStringLiteral("printback"), FieldType::Boolean},
-              {QStringLiteral("style"), FieldType::SmallInt},
-              {QStringLiteral("lines"), FieldType::Boolean},
-              {QStringLiteral("captions"), FieldType::Boolean},
-              {QStringLiteral("position"), FieldType::Double},
-              {QStringLiteral("custom"), FieldType::Boolean},
-              {QStringLiteral("font"), FieldType::Blob},
-              {QStringLiteral("psize"), FieldType::Integer},
-              {QStringLiteral("palign"), FieldType::Integer},
-              {QStringLiteral("osx"), FieldType::SmallInt},
-              {QStringLiteral("osy"), FieldType::SmallInt}});
-    return c;
+    return paramColumns();
 }
 
 QVector<ColumnDecl> layoutFieldsColumns()
 {
-    return {{QStringLiteral("seq"), FieldType::AutoInc},
-            {QStringLiteral("fname"), FieldType::Text},
-            {QStringLiteral("dname"), FieldType::Text},
-            {QStringLiteral("uname"), FieldType::Text}};
+    return fieldsColumns();
 }
 
 CardStyle cardStyleFromStored(int stored)

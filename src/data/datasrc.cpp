@@ -35,6 +35,35 @@ QVector<ColumnDecl> memberColumns()
             {QStringLiteral("photo"), FieldType::Blob}};
 }
 
+// The layout tables as the card layout opens them ("select * from param",
+// "select * from fields"), with the types its queries declare.
+QVector<ColumnDecl> paramColumns()
+{
+    QVector<ColumnDecl> c{{QStringLiteral("seq"), FieldType::AutoInc}, {QStringLiteral("bitmap"), FieldType::Blob}};
+    for (int i = 1; i <= 7; ++i)
+        c.append({QStringLiteral("f%1").arg(i), FieldType::SmallInt});
+    c.append({{QStringLiteral("printback"), FieldType::Boolean},
+              {QStringLiteral("style"), FieldType::SmallInt},
+              {QStringLiteral("lines"), FieldType::Boolean},
+              {QStringLiteral("captions"), FieldType::Boolean},
+              {QStringLiteral("position"), FieldType::Double},
+              {QStringLiteral("custom"), FieldType::Boolean},
+              {QStringLiteral("font"), FieldType::Blob},
+              {QStringLiteral("psize"), FieldType::Integer},
+              {QStringLiteral("palign"), FieldType::Integer},
+              {QStringLiteral("osx"), FieldType::SmallInt},
+              {QStringLiteral("osy"), FieldType::SmallInt}});
+    return c;
+}
+
+QVector<ColumnDecl> fieldsColumns()
+{
+    return {{QStringLiteral("seq"), FieldType::AutoInc},
+            {QStringLiteral("fname"), FieldType::Text},
+            {QStringLiteral("dname"), FieldType::Text},
+            {QStringLiteral("uname"), FieldType::Text}};
+}
+
 QVector<ColumnDecl> joinedMemberColumns()
 {
     return {{QStringLiteral("stafftbl.seq"), FieldType::AutoInc},

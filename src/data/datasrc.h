@@ -16,6 +16,9 @@ QStringList allMembersSql();
 QVector<ColumnDecl> groupColumns();
 QVector<ColumnDecl> memberColumns();
 QVector<ColumnDecl> joinedMemberColumns();
+// The card layout tables, "select * from param" and "select * from fields".
+QVector<ColumnDecl> paramColumns();
+QVector<ColumnDecl> fieldsColumns();
 
 // The export database: its statements and the columns its queries declare
 // (every column of the access-control tables `staffs` and `gid`).
