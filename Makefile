@@ -1,6 +1,8 @@
 # make run   - install what is missing, build, prepare the program folder, start the program
 # make test  - install what is missing, build with sanitizers, run every test headless
 # make bench - build optimised and run the benchmarks
+# make install PREFIX=/usr/local - build and install the program, tessary-mkdb,
+#              the desktop entry, the icon and the AppStream metadata
 # make clean - remove build folders (never the operator's card database)
 
 BUILD      ?= build
@@ -9,8 +11,9 @@ JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 # The program folder: the program and, next to it, the operator's card
 # database. It lives outside the build folders, so no build or clean touches it.
 PROGRAM_DIR ?= program
+PREFIX ?= /usr/local
 
-.PHONY: all deps build run test bench clean prepare
+.PHONY: all deps build run test bench clean prepare install
 
 all: build
 
@@ -39,6 +42,9 @@ $(TEST_BUILD)/CMakeCache.txt:
 test: deps $(TEST_BUILD)/CMakeCache.txt
 	cmake --build $(TEST_BUILD) -j $(JOBS)
 	cd $(TEST_BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
 
 bench: build
 	@for b in $(BUILD)/bin/bench_*; do echo "== $$b"; $$b || exit 1; done

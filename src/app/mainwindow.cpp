@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 
 #include "about.h"
+#include "datafolder.h"
 #include "card/cardprinting.h"
 #include "card/layout.h"
 #include "card/memlist.h"
@@ -149,6 +150,7 @@ TVaraDavuz::TVaraDavuz(Tdsrc &data, const QString &programFolder, QWidget *paren
     ProgramFolder = programFolder;
     buildControls();
     buildMenus();
+    buildShortcuts();
     connectListing();
     connectMemberEditing();
     connectGroupCommands();
@@ -344,16 +346,12 @@ void TVaraDavuz::buildControls()
                        static_cast<QWidget *>(bPhoto), static_cast<QWidget *>(bRotate)})
         w->setCursor(Qt::PointingHandCursor);
 
-    // Tab order of the upper detail pane.
-    setTabOrder(eStaffNo, dpJoin);
-    setTabOrder(dpJoin, dpExpiry);
-    setTabOrder(dpExpiry, bPhoto);
-    setTabOrder(bPhoto, bRotate);
-    setTabOrder(bRotate, bpClear);
-    setTabOrder(bpClear, eCname);
-    setTabOrder(eCname, ePost);
-    setTabOrder(ePost, eName);
-    setTabOrder(eName, eRemark);
+    // Tab order of the detail pane: the boxes from top to bottom, the photo
+    // buttons, then Save and Clear.
+    const QList<QWidget *> detailOrder{eStaffNo, eName,  eCname,  ePost, dpJoin, dpExpiry,
+                                       eRemark,  bPhoto, bRotate, bpClear, bSave, bClear};
+    for (qsizetype i = 1; i < detailOrder.size(); ++i)
+        setTabOrder(detailOrder.at(i - 1), detailOrder.at(i));
 
     // --- Status bar: three panels ------------------------------------------------
     QStatusBar *sbInfo = statusBar();
@@ -484,6 +482,7 @@ void TVaraDavuz::connectListing()
             if (m_data.QGroup.isOpen())
                 m_data.QGroup.refresh();
             ReloadAll();
+            updateCommandStates();
         });
     });
     connect(m_model.get(), &QAbstractItemModel::modelReset, this,
@@ -542,9 +541,12 @@ void TVaraDavuz::startUp()
     guarded([this, &started] {
         if (ProgramFolder.isEmpty())
             ProgramFolder = QCoreApplication::applicationDirPath();
-        ProgramFolder = QDir::toNativeSeparators(QDir(ProgramFolder).absolutePath());
-        if (!ProgramFolder.endsWith(QDir::separator()))
-            ProgramFolder += QDir::separator();
+        // A program folder that cannot be written (a system-wide install)
+        // keeps the database in the user's data folder, made on first start.
+        const QString programFolder = ProgramFolder;
+        ProgramFolder = chooseDataFolder(programFolder, folderWritableCheck());
+        if (QDir(ProgramFolder) != QDir(programFolder))
+            prepareDataFolder(ProgramFolder);
         if (!QDir::setCurrent(ProgramFolder))
             throw Error(QStringLiteral("Cannot change to the folder %1").arg(ProgramFolder));
         DatabasePath = ProgramFolder + QStringLiteral("cardinfo.mdb");
@@ -564,6 +566,7 @@ void TVaraDavuz::startUp()
     });
     if (!started)
         listShownGroupOrNothing();
+    updateCommandStates();
 }
 
 bool TVaraDavuz::lockDatabase()

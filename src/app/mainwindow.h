@@ -39,8 +39,10 @@ class TVaraDavuz : public QMainWindow
 {
     Q_OBJECT
 public:
-    // `programFolder` is the folder holding the card database; empty means
-    // the folder of the program file.
+    // `programFolder` is the folder of the program; empty means the folder
+    // of the program file. The card database is there when the folder is
+    // writable, else in the user's data folder (tessary::chooseDataFolder,
+    // with the check of tessary::folderWritableCheck).
     explicit TVaraDavuz(tessary::Tdsrc &data, const QString &programFolder = QString(), QWidget *parent = nullptr);
     ~TVaraDavuz() override;
 
@@ -48,7 +50,8 @@ public:
     // this window then opened nothing and the program ends.
     bool databaseInUse() const { return m_databaseInUse; }
 
-    // State
+    // State. ProgramFolder is the folder holding the card database and the
+    // export template.
     QString ProgramFolder;
     QString DatabasePath;
     QString SortOrder;
@@ -162,6 +165,10 @@ public:
     QAction *actPrint = nullptr;
     QAction *actCheckList = nullptr;
     QAction *actExport = nullptr;
+    // Keys without a menu item: Ctrl+S clicks Save, Delete in the grid
+    // clicks Delete.
+    QAction *actSave = nullptr;
+    QAction *actDelete = nullptr;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -169,6 +176,11 @@ protected:
 private:
     void buildControls();
     void buildMenus();
+    // Shortcuts of the menu items and buttons (keyboard.cpp).
+    void buildShortcuts();
+    // Disables what cannot work without a card database, each with a
+    // tooltip that says why; enables it again once one is open.
+    void updateCommandStates();
     void startUp();
     void shutDown();
     void connectListing();

@@ -7,6 +7,8 @@
 #include "data/prompts.h"
 #include "photoui/imagecontrol.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
@@ -20,6 +22,58 @@
 #include <QTabWidget>
 
 namespace tessary {
+
+// A label that shows a number another control sets, such as a scroll bar's
+// position. A screen reader hears its accessible name as what it is and its
+// text as its value, and is told when the value changes.
+class ValueLabel : public QLabel
+{
+    // Its own class name is what the accessibility factory answers to.
+    Q_OBJECT
+public:
+    ValueLabel(const QString &name, const QString &description, QWidget *parent) : QLabel(QStringLiteral("0"), parent)
+    {
+        // The factory must be in place before anything asks for the label's
+        // interface, which is then kept.
+        static const bool installed = [] {
+            QAccessible::installFactory(&ValueLabel::accessible);
+            return true;
+        }();
+        Q_UNUSED(installed);
+        setAccessibleName(name);
+        setAccessibleDescription(description);
+    }
+
+    void showValue(int value)
+    {
+        const QString text = QString::number(value);
+        if (text == this->text())
+            return;
+        setText(text);
+        QAccessibleValueChangeEvent changed(this, value);
+        QAccessible::updateAccessibility(&changed);
+    }
+
+private:
+    class Accessible : public QAccessibleWidget
+    {
+    public:
+        explicit Accessible(QWidget *label) : QAccessibleWidget(label, QAccessible::StaticText) {}
+        QString text(QAccessible::Text t) const override
+        {
+            const auto *label = static_cast<const QLabel *>(widget());
+            if (t == QAccessible::Value)
+                return label->text();
+            return QAccessibleWidget::text(t);
+        }
+    };
+
+    static QAccessibleInterface *accessible(const QString &, QObject *object)
+    {
+        auto *label = qobject_cast<ValueLabel *>(object);
+        return label ? new Accessible(label) : nullptr;
+    }
+};
 
 namespace {
 
@@ -96,11 +150,20 @@ QButtonGroup *groupOf(QObject *owner, const std::array<QRadioButton *, N> &butto
     return group;
 }
 
+void showOffset(QLabel *label, int value)
+{
+    if (auto *shown = qobject_cast<ValueLabel *>(label))
+        shown->showValue(value);
+    else
+        label->setText(QString::number(value));
+}
+
 void setCaption(QPushButton *button, int row, const QString &caption)
 {
     button->setText(caption);
     // An empty caption still leaves the button findable.
     button->setAccessibleName(caption.isEmpty() ? QStringLiteral("Caption of row %1").arg(row + 1) : caption);
+    button->setAccessibleDescription(QStringLiteral("Caption of row %1; click to change it").arg(row + 1));
 }
 
 } // namespace
@@ -147,7 +210,10 @@ void TFmLayout::buildFieldsPage(QWidget *page)
         list->setObjectName(QStringLiteral("lstField%1").arg(i + 1));
         list->setGeometry(10, y + 1, 276, 26);
         list->setEditable(false);
+        // The list's name is its choice; with nothing chosen it is what the
+        // list is for, which its description always says.
         list->setAccessibleName(QStringLiteral("Data field of row %1").arg(i + 1));
+        list->setAccessibleDescription(QStringLiteral("Data field of row %1").arg(i + 1));
         lstField[size_t(i)] = list;
     }
 }
@@ -202,6 +268,7 @@ void TFmLayout::buildCustomPage(QWidget *page)
     sePosition->setGeometry(12, 26, 72, 26);
     sePosition->setRange(kPositionMin, kPositionMax);
     sePosition->setAccessibleName(QStringLiteral("Text Position"));
+    sePosition->setAccessibleDescription(QStringLiteral("In millimetres"));
     auto *mm = named(new QLabel(QStringLiteral("mm"), gbPosition), "lbMm");
     mm->setGeometry(90, 26, 40, 26);
 
@@ -243,9 +310,10 @@ void TFmLayout::buildPaperPage(QWidget *page)
     sbX->setPageStep(5);
     sbX->setAccessibleName(QStringLiteral("Horizontal"));
     horizontal->setBuddy(sbX);
-    lbX = named(new QLabel(QStringLiteral("0"), gbAdjust), "lbX");
+    sbX->setAccessibleDescription(QStringLiteral("Moves the cards sideways on the sheet, in tenths of a millimetre"));
+    lbX = named(new ValueLabel(QStringLiteral("Horizontal offset"), QStringLiteral("In tenths of a millimetre"), gbAdjust),
+                "lbX");
     lbX->setGeometry(200, 46, 40, 18);
-    lbX->setAccessibleName(QStringLiteral("Horizontal offset"));
 
     auto *vertical = named(new QLabel(QStringLiteral("Vertical"), gbAdjust), "lbVertical");
     vertical->setGeometry(12, 78, 120, 20);
@@ -255,9 +323,10 @@ void TFmLayout::buildPaperPage(QWidget *page)
     sbY->setPageStep(5);
     sbY->setAccessibleName(QStringLiteral("Vertical"));
     vertical->setBuddy(sbY);
-    lbY = named(new QLabel(QStringLiteral("0"), gbAdjust), "lbY");
+    sbY->setAccessibleDescription(QStringLiteral("Moves the cards up or down on the sheet, in tenths of a millimetre"));
+    lbY = named(new ValueLabel(QStringLiteral("Vertical offset"), QStringLiteral("In tenths of a millimetre"), gbAdjust),
+                "lbY");
     lbY->setGeometry(56, 166, 40, 18);
-    lbY->setAccessibleName(QStringLiteral("Vertical offset"));
 
     bReset = makeButton(gbAdjust, "bReset", QStringLiteral("Reset"), QRect(162, 226, 80, 28));
 }
@@ -314,12 +383,12 @@ void TFmLayout::connectControls()
                 settings.alignment = i;
         });
     connect(sbX, &QScrollBar::valueChanged, this, [this](int value) {
-        lbX->setText(QString::number(value));
+        showOffset(lbX, value);
         if (!m_showing)
             settings.offsetX = value;
     });
     connect(sbY, &QScrollBar::valueChanged, this, [this](int value) {
-        lbY->setText(QString::number(value));
+        showOffset(lbY, value);
         if (!m_showing)
             settings.offsetY = value;
     });
@@ -359,8 +428,8 @@ void TFmLayout::ShowSettings()
     checkOnly(rbAlign, settings.alignment);
     sbX->setValue(settings.offsetX);
     sbY->setValue(settings.offsetY);
-    lbX->setText(QString::number(sbX->value()));
-    lbY->setText(QString::number(sbY->value()));
+    showOffset(lbX, sbX->value());
+    showOffset(lbY, sbY->value());
     m_showing = false;
     cbCustomClick();
     fitPictureBox();
@@ -385,3 +454,5 @@ void TFmLayout::showSampleFont()
 }
 
 } // namespace tessary
+
+#include "layoutdialog.moc"

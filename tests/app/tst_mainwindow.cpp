@@ -555,9 +555,9 @@ void TestMainWindow::tabOrderOfDetailPane()
     window.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&window));
 
-    // Tab moves ID, Date Join, Expiry Date, the photo buttons, CName,
-    // Position, Name, Remark. The part of a date picker that takes the focus
-    // counts as the picker.
+    // Tab moves down the boxes (ID, Name, CName, Position, Date Join,
+    // Expiry Date, Remark), then the photo buttons, Save and Clear. The part
+    // of a date picker that takes the focus counts as the picker.
     auto focused = [&]() -> QWidget * {
         QWidget *w = QApplication::focusWidget();
         for (QWidget *p = w; p; p = p->parentWidget())
@@ -565,8 +565,9 @@ void TestMainWindow::tabOrderOfDetailPane()
                 return p;
         return w;
     };
-    const QList<QWidget *> expected{window.eStaffNo, window.dpJoin, window.dpExpiry, window.bPhoto, window.bRotate,
-                                    window.bpClear,  window.eCname, window.ePost,    window.eName,  window.eRemark};
+    const QList<QWidget *> expected{window.eStaffNo, window.eName,   window.eCname, window.ePost,
+                                    window.dpJoin,   window.dpExpiry, window.eRemark, window.bPhoto,
+                                    window.bRotate,  window.bpClear, window.bSave,  window.bClear};
     window.eStaffNo->setFocus();
     QTRY_COMPARE(focused(), window.eStaffNo);
     for (int i = 1; i < expected.size(); ++i) {

@@ -11,6 +11,7 @@
 #include "photoui/touchdialog.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
 #include <QBuffer>
 #include <QCheckBox>
@@ -681,6 +682,53 @@ private slots:
         QVERIFY(labelled.contains(dialog.sbX) && labelled.contains(dialog.sbY));
         QVERIFY(!dialog.rbStyle[0]->icon().isNull());
         QCOMPARE(dialog.rbStyle[0]->text(), QString());
+    }
+
+    // What a screen reader hears: a control's name says what it is for
+    // (or, for a list with a choice, the choice itself), its value what it
+    // shows now, and the description what it is for when the name is the
+    // choice.
+    void screenReaderHearsNameAndValue()
+    {
+        testing::CardDb db;
+        ScopedScriptedPrompts prompts;
+        TFmLayout dialog(*db.ds);
+        dialog.lstField[1]->setCurrentIndex(-1);
+        dialog.lstField[2]->setCurrentIndex(3);
+        dialog.sbX->setValue(-7);
+        dialog.sbY->setValue(12);
+        const QString chosen = dialog.lstField[2]->currentText();
+        QVERIFY(!chosen.isEmpty());
+        struct Heard
+        {
+            QWidget *control;
+            QString name, value, description;
+        };
+        const Heard cases[] = {
+            {dialog.lbX, QStringLiteral("Horizontal offset"), QStringLiteral("-7"), QStringLiteral("In tenths of a millimetre")},
+            {dialog.lbY, QStringLiteral("Vertical offset"), QStringLiteral("12"), QStringLiteral("In tenths of a millimetre")},
+            {dialog.sbX, QStringLiteral("Horizontal"), QStringLiteral("-7"), {}},
+            {dialog.lstField[1], QStringLiteral("Data field of row 2"), QString(), QStringLiteral("Data field of row 2")},
+            {dialog.lstField[2], chosen, chosen, QStringLiteral("Data field of row 3")},
+            {dialog.sePosition, QStringLiteral("Text Position"), QString::number(dialog.sePosition->value()),
+             QStringLiteral("In millimetres")},
+        };
+        for (const Heard &c : cases) {
+            QAccessibleInterface *heard = QAccessible::queryAccessibleInterface(c.control);
+            QVERIFY2(heard, qPrintable(c.control->objectName()));
+            QCOMPARE(heard->text(QAccessible::Name), c.name);
+            QCOMPARE(heard->text(QAccessible::Value), c.value);
+            if (!c.description.isEmpty())
+                QCOMPARE(heard->text(QAccessible::Description), c.description);
+        }
+        // The interface a reader holds follows the bar (the headless
+        // platform has no accessibility bridge to see the change events).
+        QAccessibleInterface *offset = QAccessible::queryAccessibleInterface(dialog.lbX);
+        dialog.sbX->setValue(5);
+        QCOMPARE(offset->text(QAccessible::Value), QStringLiteral("5"));
+        click(dialog.bReset);
+        QCOMPARE(offset->text(QAccessible::Value), QStringLiteral("0"));
+        QCOMPARE(offset->text(QAccessible::Name), QStringLiteral("Horizontal offset"));
     }
 };
 
