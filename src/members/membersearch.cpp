@@ -182,25 +182,30 @@ QString MemberSearch::phrase(const QString &text)
 
 bool MemberSearch::prepare()
 {
-    if (m_prepared >= 0)
-        return m_prepared == 1;
+    // Looked up on every search: the database under the connection may have
+    // been replaced (a restore) since the last one.
     sqlite3 *db = m_connection.handle();
     try {
-        Statement present(db, "select count(*) from sqlite_master where name in (?1, ?2, ?3, ?4)");
+        Statement present(db, "select count(*) from sqlite_master where name in (?1, ?2, ?3, ?4)"
+                              " union all select count(*) from sqlite_master where name in (?5, ?6)");
         for (int i = 0; i < 4; ++i)
             present.bind(i + 1, QString::fromLatin1(kSearchObjects[i]));
+        present.bind(5, QStringLiteral("stafftbl_find"));
+        present.bind(6, QStringLiteral("stafftbl_expiry"));
         present.step();
-        const bool complete = present.integer(0) == 4;
+        const bool fullText = present.integer(0) == 4;
+        present.step();
+        if (fullText && present.integer(0) == 2)
+            return true;
         Transaction transaction(m_connection);
-        if (!complete)
+        if (!fullText)
             m_connection.exec(QString::fromLatin1(kCreateFullText));
         m_connection.exec(QString::fromLatin1(kCreateIndexes));
         transaction.commit();
-        m_prepared = 1;
+        return true;
     } catch (const Error &) {
-        m_prepared = 0;
+        return false;
     }
-    return m_prepared == 1;
 }
 
 FoundMembers MemberSearch::find(const QString &text, Method method, int limit)

@@ -76,7 +76,6 @@ private:
     FoundMembers fullText(const QString &text, int limit);
 
     Connection &m_connection;
-    int m_prepared = -1; // -1 not tried, 0 failed, 1 ready
 };
 
 } // namespace tessary
