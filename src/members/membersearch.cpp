@@ -4,10 +4,12 @@
 #include "data/errors.h"
 
 #include <QHash>
+#include <QStringList>
 
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <cstring>
 
 namespace tessary {
 
@@ -116,23 +118,29 @@ void nameGroups(sqlite3 *db, std::vector<FoundMember> &rows)
         m.group = names.value(m.gid);
 }
 
+// The members with the given keys (integers, so the list is built from
+// numbers only).
+std::vector<FoundMember> membersOf(sqlite3 *db, const std::vector<qint64> &keys)
+{
+    std::vector<FoundMember> rows;
+    if (keys.empty())
+        return rows;
+    QStringList list;
+    for (const qint64 key : keys)
+        list << QString::number(key);
+    const QByteArray sql = "select " MEMBER_COLUMNS " from stafftbl where seq in (" + list.join(QLatin1Char(',')).toLatin1() + ')';
+    Statement s(db, sql.constData());
+    while (s.step())
+        rows.push_back(readMember(s));
+    return rows;
+}
+
 void sortByName(std::vector<FoundMember> &rows)
 {
     std::stable_sort(rows.begin(), rows.end(), [](const FoundMember &a, const FoundMember &b) {
         const int byName = QString::compare(a.name, b.name, Qt::CaseInsensitive);
         return byName != 0 ? byName < 0 : a.seq < b.seq;
     });
-}
-
-// Keeps the `limit` rows with the lowest keys: which members are shown when
-// more match does not depend on the method.
-void keepEarliest(std::vector<FoundMember> &rows, int limit)
-{
-    if (int(rows.size()) <= limit)
-        return;
-    const auto byKey = [](const FoundMember &a, const FoundMember &b) { return a.seq < b.seq; };
-    std::nth_element(rows.begin(), rows.begin() + limit, rows.end(), byKey);
-    rows.resize(size_t(limit));
 }
 
 bool isAscii(const QString &text)
@@ -184,23 +192,30 @@ bool MemberSearch::prepare()
 {
     // Looked up on every search: the database under the connection may have
     // been replaced (a restore) since the last one.
-    sqlite3 *db = m_connection.handle();
     try {
-        Statement present(db, "select count(*) from sqlite_master where name in (?1, ?2, ?3, ?4)"
-                              " union all select count(*) from sqlite_master where name in (?5, ?6)");
+        Statement present(m_connection.handle(),
+                          "select count(*) from sqlite_master where name in ('stafftbl_find', 'stafftbl_expiry')");
+        present.step();
+        if (present.integer(0) == 2)
+            return true;
+        m_connection.exec(QString::fromLatin1(kCreateIndexes));
+        return true;
+    } catch (const Error &) {
+        return false;
+    }
+}
+
+bool MemberSearch::prepareFullText()
+{
+    try {
+        Statement present(m_connection.handle(), "select count(*) from sqlite_master where name in (?1, ?2, ?3, ?4)");
         for (int i = 0; i < 4; ++i)
             present.bind(i + 1, QString::fromLatin1(kSearchObjects[i]));
-        present.bind(5, QStringLiteral("stafftbl_find"));
-        present.bind(6, QStringLiteral("stafftbl_expiry"));
         present.step();
-        const bool fullText = present.integer(0) == 4;
-        present.step();
-        if (fullText && present.integer(0) == 2)
+        if (present.integer(0) == 4)
             return true;
         Transaction transaction(m_connection);
-        if (!fullText)
-            m_connection.exec(QString::fromLatin1(kCreateFullText));
-        m_connection.exec(QString::fromLatin1(kCreateIndexes));
+        m_connection.exec(QString::fromLatin1(kCreateFullText));
         transaction.commit();
         return true;
     } catch (const Error &) {
@@ -212,54 +227,130 @@ FoundMembers MemberSearch::find(const QString &text, Method method, int limit)
 {
     if (text.isEmpty())
         return {};
-    const bool fullTextReady = method == Method::Automatic && prepare();
-    if (method == Method::Scan)
-        prepare(); // the index the scan reads
-    FoundMembers found = fullTextReady && characterCount(text) >= 3 ? fullText(text, limit) : scan(text, limit);
+    prepare();
+    Keys keys;
+    if (method == Method::Memory)
+        keys = inMemory(text, limit);
+    else if (method == Method::FullText && characterCount(text) >= 3 && prepareFullText())
+        keys = fullText(text, limit);
+    else
+        keys = scan(text, limit);
+    FoundMembers found;
+    found.total = keys.total;
+    found.rows = membersOf(m_connection.handle(), keys.keys);
     nameGroups(m_connection.handle(), found.rows);
     sortByName(found.rows);
     return found;
 }
 
-FoundMembers MemberSearch::scan(const QString &text, int limit)
+MemberSearch::Keys MemberSearch::scan(const QString &text, int limit)
 {
     sqlite3 *db = m_connection.handle();
-    const bool ascii = isAscii(text);
-    if (!ascii)
+    // LIKE folds ASCII letters only; it compares other characters exactly,
+    // which is right for those without case (Chinese, digits).
+    const bool like = isAscii(text) || text.toCaseFolded() == text.toUpper();
+    const bool digits = std::all_of(text.begin(), text.end(), [](QChar c) { return c.isDigit(); });
+    if (!like)
         sqlite3_create_function_v2(db, "contains_folded", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
                                    containsFolded, nullptr, nullptr, nullptr);
-    const char *sql = ascii ? "select " MEMBER_COLUMNS " from stafftbl where name like ?1 escape '\\'"
-                              " or cname like ?1 escape '\\' or staffno like ?1 escape '\\'"
-                              " or (cardno <> 0 and cast(cardno as text) like ?1 escape '\\')"
-                            : "select " MEMBER_COLUMNS " from stafftbl where contains_folded(name, ?1)"
-                              " or contains_folded(cname, ?1) or contains_folded(staffno, ?1)";
+    const char *sql = !like ? "select seq from stafftbl where contains_folded(name, ?1)"
+                              " or contains_folded(cname, ?1) or contains_folded(staffno, ?1)"
+                      : digits ? "select seq from stafftbl where name like ?1 escape '\\'"
+                                 " or cname like ?1 escape '\\' or staffno like ?1 escape '\\'"
+                                 " or (cardno <> 0 and cast(cardno as text) like ?1 escape '\\')"
+                               : "select seq from stafftbl where name like ?1 escape '\\'"
+                                 " or cname like ?1 escape '\\' or staffno like ?1 escape '\\'";
     Statement s(db, sql);
-    s.bind(1, ascii ? containsPattern(text) : text.toCaseFolded());
-    FoundMembers found;
-    while (s.step()) {
-        ++found.total;
-        found.rows.push_back(readMember(s));
-        if (int(found.rows.size()) >= 2 * limit + 64)
-            keepEarliest(found.rows, limit);
-    }
-    keepEarliest(found.rows, limit);
+    s.bind(1, like ? containsPattern(text) : text.toCaseFolded());
+    Keys found;
+    while (s.step())
+        found.keys.push_back(s.integer(0));
+    found.total = int(found.keys.size());
+    std::sort(found.keys.begin(), found.keys.end());
+    if (int(found.keys.size()) > limit)
+        found.keys.resize(size_t(limit));
     return found;
 }
 
-FoundMembers MemberSearch::fullText(const QString &text, int limit)
+MemberSearch::Keys MemberSearch::fullText(const QString &text, int limit)
 {
     sqlite3 *db = m_connection.handle();
-    FoundMembers found;
+    Keys found;
     Statement count(db, "select count(*) from member_find where member_find match ?1");
     count.bind(1, phrase(text));
     count.step();
     found.total = int(count.integer(0));
-    Statement rows(db, "select " MEMBER_COLUMNS " from stafftbl where seq in"
-                       " (select rowid from member_find where member_find match ?1 order by rowid limit ?2)");
+    Statement rows(db, "select rowid from member_find where member_find match ?1 order by rowid limit ?2");
     rows.bind(1, phrase(text));
     rows.bind(2, qint64(limit));
     while (rows.step())
-        found.rows.push_back(readMember(rows));
+        found.keys.push_back(rows.integer(0));
+    return found;
+}
+
+bool MemberSearch::snapshotCurrent()
+{
+    sqlite3 *db = m_connection.handle();
+    Statement version(db, "pragma data_version");
+    version.step();
+    const bool current = m_snapshot.handle == db && m_snapshot.dataVersion == version.integer(0) &&
+                         m_snapshot.changes == sqlite3_total_changes64(db);
+    m_snapshot.handle = db;
+    m_snapshot.dataVersion = version.integer(0);
+    m_snapshot.changes = sqlite3_total_changes64(db);
+    return current;
+}
+
+void MemberSearch::loadSnapshot()
+{
+    std::vector<std::pair<qint64, QByteArray>> members;
+    Statement s(m_connection.handle(), "select seq, name, cname, staffno, cardno from stafftbl");
+    const QChar separator(0x1f);
+    while (s.step()) {
+        QString folded = separator + s.text(1) + separator + s.text(2) + separator + s.text(3) + separator;
+        if (s.integer(4) != 0)
+            folded += QString::number(s.integer(4));
+        members.emplace_back(s.integer(0), folded.toCaseFolded().toUtf8());
+    }
+    std::sort(members.begin(), members.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
+    Snapshot &snap = m_snapshot;
+    snap.text.clear();
+    snap.starts.clear();
+    snap.keys.clear();
+    for (const auto &[key, text] : members) {
+        snap.keys.push_back(key);
+        snap.starts.push_back(int(snap.text.size()));
+        snap.text += text;
+    }
+    snap.starts.push_back(int(snap.text.size()));
+}
+
+MemberSearch::Keys MemberSearch::inMemory(const QString &text, int limit)
+{
+    if (!snapshotCurrent())
+        loadSnapshot();
+    Keys found;
+    const QByteArray needle = text.toCaseFolded().toUtf8();
+    if (needle.contains('\x1f'))
+        return found;
+    const Snapshot &snap = m_snapshot;
+    const char *base = snap.text.constData();
+    const size_t size = size_t(snap.text.size());
+    size_t from = 0;
+    size_t member = 0;
+    while (from < size) {
+        const void *hit = memmem(base + from, size - from, needle.constData(), size_t(needle.size()));
+        if (!hit)
+            break;
+        const int at = int(static_cast<const char *>(hit) - base);
+        // Texts are in order: move to the member holding the hit.
+        while (snap.starts[member + 1] <= at)
+            ++member;
+        ++found.total;
+        if (int(found.keys.size()) < limit)
+            found.keys.push_back(snap.keys[member]);
+        from = size_t(snap.starts[member + 1]);
+    }
     return found;
 }
 

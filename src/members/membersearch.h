@@ -36,17 +36,22 @@ struct FoundMembers
 // day N days ahead included), or expired before today.
 enum class ExpiryWindow { None, Days30, Days60, Days90, Expired };
 
-// Keeps the search structures it needs in the database: a trigram full-text
-// table over the searched columns, kept in step by triggers, and an index on
-// the expiry date. Both are created on first use when missing (a database
-// without them opens as before); when they cannot be created (a read-only
-// file) text search scans instead.
+// Text search keeps the searched columns of every member, case folded, in
+// memory, read through an index that holds them; it reads them again when
+// the database changed (by this connection or another). The index and one on
+// the expiry date are created on first use when missing (a database without
+// them opens as before; a read-only one is searched without them).
+//
+// Two methods that work in the database alone are kept for comparison (see
+// the search benchmark): a trigram full-text table kept in step by triggers
+// (made on its first use), and a LIKE scan of the index.
 class MemberSearch
 {
 public:
     enum class Method {
-        Automatic, // the full-text table for texts of 3 or more characters
-        Scan       // a scan of an index holding the searched columns
+        Memory,   // the folded texts in memory
+        FullText, // the trigram table for texts of 3 or more characters, else Scan
+        Scan      // LIKE over the index holding the searched columns
     };
 
     static constexpr int Limit = 200;
@@ -56,15 +61,16 @@ public:
     // Members whose name, cname, staffno or card number contains `text`,
     // without case (Unicode case folding). Empty text finds nothing. Rows
     // come sorted by name.
-    FoundMembers find(const QString &text, Method method = Method::Automatic, int limit = Limit);
+    FoundMembers find(const QString &text, Method method = Method::Memory, int limit = Limit);
 
     // Members whose expiry falls in `window` counted from `today`, soonest
     // first. None finds nothing.
     FoundMembers expiring(ExpiryWindow window, const QDate &today, int limit = Limit);
 
-    // Creates the search structures when missing; false when they cannot be
-    // made (the search then scans).
+    // Creates the indexes when missing; false when they cannot be made.
     bool prepare();
+    // Creates the full-text table and its triggers when missing.
+    bool prepareFullText();
 
     // Text as a LIKE pattern that matches it anywhere, with '\' as escape.
     static QString containsPattern(const QString &text);
@@ -72,10 +78,30 @@ public:
     static QString phrase(const QString &text);
 
 private:
-    FoundMembers scan(const QString &text, int limit);
-    FoundMembers fullText(const QString &text, int limit);
+    // Keys of the matching members, in key order, and their count.
+    struct Keys
+    {
+        std::vector<qint64> keys;
+        int total = 0;
+    };
+    Keys scan(const QString &text, int limit);
+    Keys fullText(const QString &text, int limit);
+    Keys inMemory(const QString &text, int limit);
+    void loadSnapshot();
+    bool snapshotCurrent();
 
     Connection &m_connection;
+    // The folded texts: each member's "\x1fname\x1fcname\x1fstaffno\x1fcardno",
+    // one after the other in key order; starts[i] is where member i begins.
+    struct Snapshot
+    {
+        QByteArray text;
+        std::vector<int> starts;
+        std::vector<qint64> keys;
+        const void *handle = nullptr;
+        qint64 dataVersion = -1;
+        qint64 changes = -1;
+    } m_snapshot;
 };
 
 } // namespace tessary
