@@ -2,6 +2,7 @@
 
 #include "about.h"
 #include "datafolder.h"
+#include "finddialog.h"
 #include "card/cardprinting.h"
 #include "card/layout.h"
 #include "card/memlist.h"
@@ -33,6 +34,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QIcon>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QFile>
@@ -392,6 +394,21 @@ void TVaraDavuz::buildMenus()
     actImport = database->addAction(themedIcon("document-import", QStyle::SP_FileDialogDetailedView),
                                     QStringLiteral("&Import From Speadsheet"));
     actImport->setObjectName(QStringLiteral("actImport"));
+    database->addSeparator();
+    QAction *actFind = database->addAction(themedIcon("edit-find", QStyle::SP_FileDialogContentsView),
+                                           QStringLiteral("Find Member…"));
+    actFind->setObjectName(QStringLiteral("actFind"));
+    actFind->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+    connect(actFind, &QAction::triggered, this, [this] {
+        // One window, kept while the main window lives.
+        auto *find = findChild<TFmFind *>(QStringLiteral("FindMember"), Qt::FindDirectChildrenOnly);
+        if (!find)
+            find = new TFmFind(*this);
+        find->show();
+        find->raise();
+        find->activateWindow();
+        find->eFind->setFocus();
+    });
 
     QMenu *card = menuBar()->addMenu(QStringLiteral("&Card"));
     card->setObjectName(QStringLiteral("mnCard"));

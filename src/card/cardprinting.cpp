@@ -33,6 +33,25 @@ QStringList groupCardsSql(int groupId)
     return sql;
 }
 
+QStringList memberKeysCardsSql(const std::vector<qint64> &keys)
+{
+    // Keys are integers: the list is built from numbers only.
+    QStringList list;
+    list.reserve(qsizetype(keys.size()));
+    for (const qint64 key : keys)
+        list << QString::number(key);
+    QStringList sql = joinedCardsHead(QStringLiteral("select * from stafftbl"));
+    sql << QStringLiteral("where stafftbl.seq in (") + list.join(QLatin1Char(',')) + QLatin1Char(')');
+    if (!keys.empty()) {
+        // In the order given.
+        QStringList order;
+        for (size_t i = 0; i < keys.size(); ++i)
+            order << QStringLiteral("when %1 then %2").arg(keys[i]).arg(i);
+        sql << QStringLiteral("order by case stafftbl.seq ") + order.join(QLatin1Char(' ')) + QStringLiteral(" end");
+    }
+    return sql;
+}
+
 QStringList previewSampleSql(int storedPaper)
 {
     return joinedCardsHead(storedPaper == 0 ? QStringLiteral("select top 2 * from stafftbl")
@@ -75,6 +94,17 @@ void CardPrinting::PrintAll(int groupId)
     if (!ConfirmYesNo(QStringLiteral("Are you sure to print all cards now?")))
         return;
     m_data.QList.setSql(groupCardsSql(groupId));
+    m_data.QList.open();
+    hiddenRun(CardMode::Print);
+}
+
+void CardPrinting::PrintMembers(const std::vector<qint64> &keys)
+{
+    if (keys.empty())
+        return;
+    if (!ConfirmYesNo(QStringLiteral("Are you sure to print all cards now?")))
+        return;
+    m_data.QList.setSql(memberKeysCardsSql(keys));
     m_data.QList.open();
     hiddenRun(CardMode::Print);
 }

@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include <optional>
+#include <vector>
 
 namespace tessary {
 
@@ -19,6 +20,8 @@ class TFmLayout;
 QStringList memberCardSql(std::optional<int> seq);
 // The cards of every member of group `groupId`.
 QStringList groupCardsSql(int groupId);
+// The cards of the members whose keys are `keys`, in the order of the keys.
+QStringList memberKeysCardsSql(const std::vector<qint64> &keys);
 // The layout dialog's sample: the first 2 members for stored paper 0 (one
 // A6 sheet), else the first 10 (one A4 sheet).
 QStringList previewSampleSql(int storedPaper);
@@ -41,6 +44,10 @@ public:
     // "Print All": asks "Are you sure to print all cards now?"; on Yes the
     // cards of group `groupId` are printed and QList is left open.
     void PrintAll(int groupId);
+    // "Print Found": asks the Print All question; on Yes the cards of the
+    // members whose keys are `keys` are printed and QList is left open. No
+    // keys: nothing is asked or printed.
+    void PrintMembers(const std::vector<qint64> &keys);
     // The layout dialog's "Preview": the sample members with the dialog's
     // current (unsaved) settings on its stored paper.
     void PreviewSample(TFmLayout &dialog);
