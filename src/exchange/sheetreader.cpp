@@ -3,6 +3,8 @@
 #include "exchange/csvreader.h"
 #include "exchange/xlsxreader.h"
 
+#include "data/errors.h"
+
 #include <QDataStream>
 #include <QFileInfo>
 #include <QIODevice>
