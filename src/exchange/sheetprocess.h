@@ -2,6 +2,8 @@
 
 #include "exchange/sheetreader.h"
 
+#include "data/errors.h"
+
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QProcess>
