@@ -177,13 +177,13 @@ SpreadsheetImport::Outcome SpreadsheetImport::importFile(const QString &path)
 
     QVector<SheetCell> cells;
     for (;;) {
-        m_progress.ProcessMessages();
         try {
             if (!sheet.nextRow(cells))
                 break;
         } catch (const SheetReadFailure &e) {
             return stop([&] { ShowErrorReport(e.message()); });
         }
+        m_progress.ProcessMessages();
         try {
             const SheetRow row(cells);
             int groupId = GroupStore::kUngroupedId;
