@@ -31,6 +31,7 @@ build: deps $(BUILD)/CMakeCache.txt
 prepare: build
 	@mkdir -p $(PROGRAM_DIR)
 	cp -f $(BUILD)/bin/tessary $(PROGRAM_DIR)/tessary
+	cp -f $(BUILD)/bin/tessary-sheet $(PROGRAM_DIR)/tessary-sheet
 	$(BUILD)/bin/tessary-mkdb $(PROGRAM_DIR)
 
 run: prepare

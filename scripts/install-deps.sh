@@ -9,7 +9,8 @@ qt6-base-dev qt6-serialport-dev libqt6sql6-sqlite libcups2-dev
 cups cups-client printer-driver-cups-pdf poppler-utils
 libjpeg62-turbo-dev libjpeg-turbo-progs libfreexl-dev libsqlite3-dev
 fonts-liberation2 fonts-wqy-microhei
-python3-xlwt
+python3-xlwt python3-openpyxl
+libquazip1-qt6-dev libcsv-dev
 "
 
 missing=""

@@ -1,7 +1,7 @@
 #include "exchange/spreadsheetimport.h"
 
 #include "exchange/filecopy.h"
-#include "exchange/workbook.h"
+#include "exchange/sheetprocess.h"
 
 #include "data/connection.h"
 #include "data/datasrc.h"
@@ -17,30 +17,44 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <functional>
 #include <memory>
 
 namespace tessary {
 
 namespace {
 
-const QString kSheet = QStringLiteral("RECORDS");
-
 // The sheet's columns, looked up once.
 struct SheetColumns
 {
-    explicit SheetColumns(const Workbook &book)
-        : group(book.column(QStringLiteral("GROUP"))),
-          name(book.column(QStringLiteral("NAME"))),
-          id(book.column(QStringLiteral("ID"))),
-          cname(book.column(QStringLiteral("CNAME"))),
-          position(book.column(QStringLiteral("POSITION"))),
-          joined(book.column(QStringLiteral("JOINED"))),
-          expiry(book.column(QStringLiteral("EXPIRY"))),
-          remark(book.column(QStringLiteral("REMARK"))),
-          photo(book.column(QStringLiteral("PHOTO")))
+    explicit SheetColumns(const QStringList &names)
+        : group(columnIndex(names, QStringLiteral("GROUP"))),
+          name(columnIndex(names, QStringLiteral("NAME"))),
+          id(columnIndex(names, QStringLiteral("ID"))),
+          cname(columnIndex(names, QStringLiteral("CNAME"))),
+          position(columnIndex(names, QStringLiteral("POSITION"))),
+          joined(columnIndex(names, QStringLiteral("JOINED"))),
+          expiry(columnIndex(names, QStringLiteral("EXPIRY"))),
+          remark(columnIndex(names, QStringLiteral("REMARK"))),
+          photo(columnIndex(names, QStringLiteral("PHOTO")))
     {
     }
     std::optional<int> group, name, id, cname, position, joined, expiry, remark, photo;
+};
+
+// One data row as the reader sent it; a missing column or a cell beyond
+// the row's last reads as empty text.
+class SheetRow
+{
+public:
+    explicit SheetRow(const QVector<SheetCell> &cells) : m_cells(cells) {}
+    QString text(const std::optional<int> &column) const
+    {
+        return column && *column < m_cells.size() ? m_cells.at(*column).asText() : QString();
+    }
+
+private:
+    const QVector<SheetCell> &m_cells;
 };
 
 // The picture file a row names: a relative path is taken from the
@@ -78,27 +92,27 @@ std::unique_ptr<Query> ownQuery(Connection &connection, const QString &name, con
 
 // Sets the member in edit from one sheet row and stores it; throws
 // tessary::Error when it cannot be stored.
-void storeMember(Query &members, const Workbook &book, const SheetColumns &columns, int row, int groupId,
+void storeMember(Query &members, const SheetRow &row, const SheetColumns &columns, int groupId,
                  const QString &folder)
 {
     if (!columns.name)
         throw Error(QStringLiteral("The sheet has no NAME column"));
-    const QString name = book.text(row, columns.name);
+    const QString name = row.text(columns.name);
     const bool existing = members.recordCount() > 0 && members.locate(QStringLiteral("name"), name);
     if (existing)
         members.edit();
     else
         members.append();
     members.fieldByName(QStringLiteral("gid")).setInteger(groupId);
-    members.fieldByName(QStringLiteral("staffno")).setString(book.text(row, columns.id));
+    members.fieldByName(QStringLiteral("staffno")).setString(row.text(columns.id));
     members.fieldByName(QStringLiteral("name")).setString(name);
-    members.fieldByName(QStringLiteral("cname")).setString(book.text(row, columns.cname));
-    members.fieldByName(QStringLiteral("post")).setString(book.text(row, columns.position));
-    members.fieldByName(QStringLiteral("datejoin")).setString(book.text(row, columns.joined));
-    members.fieldByName(QStringLiteral("expiry")).setString(book.text(row, columns.expiry));
-    members.fieldByName(QStringLiteral("remark")).setString(book.text(row, columns.remark));
+    members.fieldByName(QStringLiteral("cname")).setString(row.text(columns.cname));
+    members.fieldByName(QStringLiteral("post")).setString(row.text(columns.position));
+    members.fieldByName(QStringLiteral("datejoin")).setString(row.text(columns.joined));
+    members.fieldByName(QStringLiteral("expiry")).setString(row.text(columns.expiry));
+    members.fieldByName(QStringLiteral("remark")).setString(row.text(columns.remark));
 
-    const QImage picture = readPhoto(photoPath(book.text(row, columns.photo), folder));
+    const QImage picture = readPhoto(photoPath(row.text(columns.photo), folder));
     if (picture.isNull()) {
         // A member that had a photo keeps it rather than losing it to a
         // missing file; a new member is stored without one.
@@ -115,8 +129,7 @@ void storeMember(Query &members, const Workbook &book, const SheetColumns &colum
 
 SpreadsheetImport::Outcome SpreadsheetImport::run()
 {
-    const QString path = prompts().openFileName(QStringLiteral("Import Excel Records"),
-                                                QStringLiteral("Excel Files (*.xls)|*.xls|All Files (*.*)|*.*"),
+    const QString path = prompts().openFileName(QStringLiteral("Import Excel Records"), kImportFilter,
                                                 QStringLiteral("import.xls"), QStringLiteral("xls"));
     Outcome outcome = Outcome::Cancelled;
     if (!path.isEmpty())
@@ -129,11 +142,12 @@ SpreadsheetImport::Outcome SpreadsheetImport::run()
 SpreadsheetImport::Outcome SpreadsheetImport::importFile(const QString &path)
 {
     m_stored = 0;
-    // Opening the workbook and its sheet may fail; nothing is changed then.
-    Workbook book(path);
-    book.selectSheet(kSheet);
+    // Opening the file and its sheet may fail; nothing is changed then. The
+    // reader runs in a process of its own: a file that breaks it ends the
+    // import, never the program.
+    SheetProcess sheet(path);
     const QString folder = QFileInfo(path).absolutePath();
-    const SheetColumns columns(book);
+    const SheetColumns columns(sheet.columnNames());
 
     const std::unique_ptr<Query> members =
         ownQuery(m_data.src, QStringLiteral("ImportMembers"), allMembersSql(), memberColumns());
@@ -145,34 +159,42 @@ SpreadsheetImport::Outcome SpreadsheetImport::importFile(const QString &path)
         m_progress.Hide();
     });
 
-    m_progress.SetRange(book.rowCount());
+    m_progress.SetRange(sheet.rowCount());
     m_progress.Show();
     GroupStore groupStore(*groups);
 
     // One transaction for the whole sheet: each member is stored as its row
     // is read, and a stop keeps the rows before it.
     Transaction transaction(m_data.src);
-    auto stop = [&] {
+    auto stop = [&](const std::function<void()> &tell) {
         if (members->isOpen())
             members->cancel();
         transaction.commit();
         m_progress.Hide();
-        ShowPostError();
+        tell();
         return Outcome::Stopped;
     };
 
-    for (int row = 0; row < book.rowCount(); ++row) {
+    QVector<SheetCell> cells;
+    for (;;) {
+        try {
+            if (!sheet.nextRow(cells))
+                break;
+        } catch (const SheetReadFailure &e) {
+            return stop([&] { ShowErrorReport(e.message()); });
+        }
         m_progress.ProcessMessages();
         try {
+            const SheetRow row(cells);
             int groupId = GroupStore::kUngroupedId;
-            const QString groupName = book.text(row, columns.group);
+            const QString groupName = row.text(columns.group);
             if (!groupName.isEmpty()) {
                 const std::optional<int> found = groupStore.idOf(groupName);
                 groupId = found ? *found : groupStore.create(groupName);
             }
-            storeMember(*members, book, columns, row, groupId, folder);
+            storeMember(*members, row, columns, groupId, folder);
         } catch (const Error &) {
-            return stop();
+            return stop(ShowPostError);
         }
         ++m_stored;
         m_progress.StepIt();

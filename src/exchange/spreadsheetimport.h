@@ -7,7 +7,13 @@ namespace tessary {
 class ProgressSink;
 class Tdsrc;
 
-// Reads members from the "RECORDS" sheet of an Excel 97-2003 workbook into
+// The import's file dialog filter: every readable kind first, then each.
+const QString kImportFilter =
+    QStringLiteral("All supported (*.xlsx *.xls *.csv)|*.xlsx;*.xls;*.csv|Excel Workbook (*.xlsx)|*.xlsx|"
+                   "Excel 97-2003 Workbook (*.xls)|*.xls|Text CSV (*.csv)|*.csv");
+
+// Reads members from the "RECORDS" sheet of a workbook (.xls or .xlsx; an
+// .xlsx without it: its first sheet) or from a CSV file into
 // the card database: groups named in the sheet are created on the way, a
 // member whose name exists is updated in place, every other row becomes a
 // new member, and each member's photo is loaded from the JPEG file the row
@@ -28,8 +34,10 @@ public:
     // The whole command: asks for the workbook ("Import Excel Records"),
     // imports it, and announces the change (the window lists everything
     // again) after a cancelled dialog or a completed import, not after a
-    // stop. A workbook that cannot be opened or has no "RECORDS" sheet
-    // throws tessary::Error before anything is changed.
+    // stop. A file that cannot be opened or has no "RECORDS" sheet throws
+    // tessary::Error before anything is changed. A reader that fails
+    // part-way ends the import with "The file cannot be read."; the rows
+    // stored before stay.
     Outcome run();
 
     // Imports the workbook at `path` without asking for it and without

@@ -1,6 +1,6 @@
 #include "exchange/workbook.h"
 
-#include "exchange/filecopy.h"
+#include "data/regularfile.h"
 
 #include "data/errors.h"
 
