@@ -11,10 +11,12 @@
 #include "data/query.h"
 #include "data/scopeexit.h"
 #include "members/groupstore.h"
+#include "members/keyedrows.h"
 #include "photo/jpegcodec.h"
 #include "photo/picture.h"
 
 #include <QDir>
+#include <QHash>
 #include <QFileInfo>
 
 #include <functional>
@@ -90,15 +92,33 @@ std::unique_ptr<Query> ownQuery(Connection &connection, const QString &name, con
     return query;
 }
 
+// The first member of each name, in the order of `members` (by name), as
+// locating by an equal name finds it: name to row id.
+QHash<QString, qint64> membersByName(Query &members)
+{
+    QHash<QString, qint64> byName;
+    const int column = members.columnIndex(QStringLiteral("name"));
+    const int rows = members.recordCount();
+    byName.reserve(rows);
+    for (int row = 0; row < rows; ++row) {
+        const QVariant name = members.valueAt(row, column);
+        if (!name.isNull() && !byName.contains(name.toString()))
+            byName.insert(name.toString(), members.rowId(row));
+    }
+    return byName;
+}
+
 // Sets the member in edit from one sheet row and stores it; throws
-// tessary::Error when it cannot be stored.
-void storeMember(Query &members, const SheetRow &row, const SheetColumns &columns, int groupId,
-                 const QString &folder)
+// tessary::Error when it cannot be stored. `byName` finds members by an
+// equal name without walking the list, and learns the members appended.
+void storeMember(Query &members, QHash<QString, qint64> &byName, const SheetRow &row, const SheetColumns &columns,
+                 int groupId, const QString &folder)
 {
     if (!columns.name)
         throw Error(QStringLiteral("The sheet has no NAME column"));
     const QString name = row.text(columns.name);
-    const bool existing = members.recordCount() > 0 && members.locate(QStringLiteral("name"), name);
+    const auto known = byName.constFind(name);
+    const bool existing = known != byName.constEnd() && seekRow(members, *known);
     if (existing)
         members.edit();
     else
@@ -123,6 +143,8 @@ void storeMember(Query &members, const SheetRow &row, const SheetColumns &column
         members.fieldByName(QStringLiteral("photo")).setBytes(SavePictureToBlob(PictureAtSize(picture, 0, 0)));
     }
     members.post();
+    if (!existing && !byName.contains(name))
+        byName.insert(name, members.rowId(members.recNo()));
 }
 
 } // namespace
@@ -162,6 +184,7 @@ SpreadsheetImport::Outcome SpreadsheetImport::importFile(const QString &path)
     m_progress.SetRange(sheet.rowCount());
     m_progress.Show();
     GroupStore groupStore(*groups);
+    QHash<QString, qint64> byName = membersByName(*members);
 
     // One transaction for the whole sheet: each member is stored as its row
     // is read, and a stop keeps the rows before it.
@@ -192,7 +215,7 @@ SpreadsheetImport::Outcome SpreadsheetImport::importFile(const QString &path)
                 const std::optional<int> found = groupStore.idOf(groupName);
                 groupId = found ? *found : groupStore.create(groupName);
             }
-            storeMember(*members, row, columns, groupId, folder);
+            storeMember(*members, byName, row, columns, groupId, folder);
         } catch (const Error &) {
             return stop(ShowPostError);
         }
