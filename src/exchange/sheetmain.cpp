@@ -61,11 +61,11 @@ struct Fault
 
 Fault faultFromEnvironment()
 {
-    const QByteArray spec = qgetenv("TESSARY_SHEET_FAULT");
-    const qsizetype colon = spec.indexOf(':');
+    const QByteArray fault = qgetenv("TESSARY_SHEET_FAULT");
+    const qsizetype colon = fault.indexOf(':');
     if (colon < 0)
         return {};
-    return {spec.left(colon), spec.mid(colon + 1).toLong()};
+    return {fault.left(colon), fault.mid(colon + 1).toLong()};
 }
 
 void injectFault(const Fault &fault)
