@@ -7,6 +7,7 @@
 #include "data/prompts.h"
 
 #include <QComboBox>
+#include <QEvent>
 #include <QGridLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -99,6 +100,7 @@ void TFmFind::buildControls()
 void TFmFind::runSearch()
 {
     m_debounce.stop();
+    m_searched = true;
     if (!m_main.data().src.connected()) {
         showFound({});
         return;
@@ -127,6 +129,17 @@ void TFmFind::showFound(const FoundMembers &found)
                         ? QStringLiteral("%1 of %2 members shown").arg(shown).arg(found.total)
                         : QStringLiteral("%1 members found").arg(found.total));
     bPrintFound->setEnabled(shown > 0);
+    bPrintFound->setToolTip(shown > 0 ? QStringLiteral("Prints the cards of the members listed")
+                                      : QStringLiteral("No members are listed: find some first."));
+}
+
+bool TFmFind::event(QEvent *event)
+{
+    // Coming back to the window, the list shows the card database as it is
+    // now: members saved, moved or deleted in the main window meanwhile.
+    if (event->type() == QEvent::WindowActivate && m_searched)
+        tessary::guarded([this] { runSearch(); });
+    return QWidget::event(event);
 }
 
 void TFmFind::chooseHit(int row)

@@ -47,6 +47,9 @@ public:
     QLabel *lCount = nullptr;
     QPushButton *bPrintFound = nullptr;
 
+protected:
+    bool event(QEvent *event) override;
+
 private:
     void buildControls();
     void showFound(const tessary::FoundMembers &found);
@@ -55,4 +58,5 @@ private:
     tessary::MemberSearch m_search;
     std::vector<tessary::FoundMember> m_found;
     QTimer m_debounce;
+    bool m_searched = false;
 };

@@ -207,6 +207,14 @@ private slots:
         window.bDelete->click();
         QCOMPARE(folder.db().strings(QStringLiteral("select staffno from stafftbl where name = 'Zed'")),
                  QStringList{QStringLiteral("Z-2")});
+        // Back in the Find window the list shows the database as it is now,
+        // and Print Found says why it cannot be used.
+        QCOMPARE(column(*find, 1), QStringList{QStringLiteral("Z-1")});
+        QEvent activate(QEvent::WindowActivate);
+        QCoreApplication::sendEvent(find, &activate);
+        QCOMPARE(column(*find, 1), QStringList());
+        QVERIFY(!find->bPrintFound->isEnabled());
+        QVERIFY(!find->bPrintFound->toolTip().isEmpty());
 
         // Double-click on a hit, then Save.
         type(*find, QStringLiteral("zora"));
