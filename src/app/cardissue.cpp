@@ -46,6 +46,7 @@ void TVaraDavuz::cbReadCardClick()
         m_reader = std::make_unique<TRfidReader>();
         m_reader->PortNo = sePort->value();
         sePort->setEnabled(false);
+        sePort->setToolTip(QStringLiteral("The reader is on: switch it off to choose another port."));
         // The reader always starts in look-up mode.
         cbWrite->setChecked(false);
         OpenReader();
@@ -53,6 +54,7 @@ void TVaraDavuz::cbReadCardClick()
         CloseReader();
         m_reader.reset();
         sePort->setEnabled(true);
+        sePort->setToolTip(QString());
     }
 }
 
@@ -84,6 +86,7 @@ bool TVaraDavuz::OpenReader()
             CloseReader();
             m_reader.reset();
             sePort->setEnabled(true);
+            sePort->setToolTip(QString());
         }
         ShowErrorBox(QStringLiteral("Cannot open communication port."));
         return false;

@@ -269,6 +269,7 @@ void TestReaderIssuing::switchingOnAndOff()
     QCOMPARE(link->LockTime, 1);
     QVERIFY(link->Enable);
     QVERIFY(!window().sePort->isEnabled());
+    QVERIFY(window().sePort->toolTip().contains(QStringLiteral("switch it off")));
     QVERIFY(!window().cbWrite->isChecked());
     // The controls stay hidden all the while.
     QVERIFY(window().GroupBox3->isHidden());
@@ -278,6 +279,7 @@ void TestReaderIssuing::switchingOnAndOff()
     window().cbReadCard->setChecked(false);
     QVERIFY(!window().reader());
     QVERIFY(window().sePort->isEnabled());
+    QVERIFY(window().sePort->toolTip().isEmpty());
     {
         SerialPort other;
         other.open(QStringLiteral("COM3"), LineSettings());
