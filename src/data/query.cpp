@@ -611,6 +611,38 @@ void Query::deleteRow()
     setCurrent(m_keys.empty() ? -1 : std::min(removed, recordCount() - 1));
 }
 
+void Query::deleteRows(int count)
+{
+    requireUpdatable();
+    if (m_state == State::Edit || m_state == State::Insert)
+        cancel();
+    if (!m_lazy || m_current < 0 || count < 1 || size_t(m_current) + size_t(count) > m_keys.size())
+        throw Error(QStringLiteral("%1: Cannot perform this operation on an empty dataset").arg(name()));
+    // Row ids are integers read from the database: the list is built, not
+    // bound. One statement deletes them all or, failing, none.
+    QString ids;
+    ids.reserve(count * 8);
+    for (int i = 0; i < count; ++i) {
+        if (i)
+            ids += QLatin1Char(',');
+        ids += QString::number(m_keys[size_t(m_current + i)].first);
+    }
+    Stmt stmt = prepare(QStringLiteral("delete from %1 where rowid in (%2)").arg(quoteIdentifier(m_tables.at(0)), ids));
+    if (sqlite3_step(stmt.get()) != SQLITE_DONE)
+        fail(QString());
+    const int first = m_current;
+    for (int i = 0; i < count; ++i) {
+        emit rowAboutToBeRemoved(first);
+        m_keys.erase(m_keys.begin() + first);
+        m_rows.erase(m_rows.begin() + first);
+        emit rowRemoved(first);
+    }
+    m_bof = first == 0 || m_keys.empty();
+    m_eof = m_keys.empty();
+    m_current = -2; // force the notification below
+    setCurrent(m_keys.empty() ? -1 : std::min(first, recordCount() - 1));
+}
+
 qint64 Query::rowId(int row) const
 {
     if (!m_lazy || row < 0 || size_t(row) >= m_keys.size())

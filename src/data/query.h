@@ -123,6 +123,10 @@ public:
     void post();
     void cancel();
     void deleteRow();
+    // Deletes `count` rows from the current one on with one statement: all
+    // of them, or (on failure, which throws) none. The row after them, or
+    // the new last row, becomes current. Lazily served queries only.
+    void deleteRows(int count);
 
     int columnCount() const { return int(m_columns.size()); }
     int columnIndex(const QString &name) const; // -1 when absent

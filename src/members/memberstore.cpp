@@ -1,5 +1,7 @@
 #include "members/memberstore.h"
 
+#include <algorithm>
+
 #include "data/connection.h"
 #include "data/datasrc.h"
 #include "data/errors.h"
@@ -71,6 +73,25 @@ bool MemberStore::deleteCurrent()
     return true;
 }
 
+namespace {
+
+// How many of `keys` from `next` on are the rows of `list` from its current
+// row on, in order (at most a few hundred, so one statement stays short).
+int listedRun(Query &list, const std::vector<qint64> &keys, size_t next)
+{
+    constexpr int kLargestRun = 500;
+    if (!list.isOpen() || list.state() != Query::State::Browse)
+        return 0;
+    const int at = list.recNo();
+    int run = 0;
+    while (run < kLargestRun && next + size_t(run) < keys.size() && at >= 0 && at + run < list.recordCount() &&
+           list.rowId(at + run) == keys[next + size_t(run)])
+        ++run;
+    return run;
+}
+
+} // namespace
+
 int MemberStore::deleteAll(ProgressSink &progress)
 {
     Query &staff = m_data.QStaff;
@@ -81,10 +102,30 @@ int MemberStore::deleteAll(ProgressSink &progress)
     int deleted = 0;
     try {
         staff.first();
-        for (const qint64 key : keys) {
-            if (withRow(staff, QStringLiteral("stafftbl"), key, [](Query &row) { row.deleteRow(); }))
-                ++deleted;
-            progress.StepIt();
+        size_t next = 0;
+        while (next < keys.size()) {
+            // A run of listed rows still in the list from its current row on
+            // goes in one statement, at the speed of the engine's own
+            // delete; when that fails the run is deleted row by row, so the
+            // rows before the failing one are kept deleted.
+            const int run = listedRun(staff, keys, next);
+            if (run > 1) {
+                try {
+                    staff.deleteRows(run);
+                    deleted += run;
+                    for (int i = 0; i < run; ++i)
+                        progress.StepIt();
+                    next += size_t(run);
+                    continue;
+                } catch (const Error &) {
+                }
+            }
+            const size_t end = next + size_t(std::max(run, 1));
+            for (; next < end; ++next) {
+                if (withRow(staff, QStringLiteral("stafftbl"), keys[next], [](Query &row) { row.deleteRow(); }))
+                    ++deleted;
+                progress.StepIt();
+            }
         }
     } catch (...) {
         transaction.commit();

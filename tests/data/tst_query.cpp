@@ -10,6 +10,7 @@
 #include <QLocale>
 #include <QRegularExpression>
 #include <QScopeGuard>
+#include <QSignalSpy>
 #include <QRandomGenerator>
 #include <QTest>
 
@@ -55,6 +56,7 @@ private slots:
     void appendedRowStaysLastUntilReopened();
     void cancelAppendRestoresCurrentRow();
     void deleteMakesNextOrNewLastCurrent();
+    void deletingSeveralRowsIsAllOrNone();
     void editPostAndCancel();
     void groupIdIsSixteenBits_data();
     void groupIdIsSixteenBits();
@@ -375,6 +377,41 @@ void TestQuery::deleteMakesNextOrNewLastCurrent()
     for (q.first(); !q.eof() && guard < 10; ++guard)
         q.deleteRow();
     QCOMPARE(q.recordCount(), 0);
+}
+
+void TestQuery::deletingSeveralRowsIsAllOrNone()
+{
+    CardDb db;
+    for (const char *n : {"Abel", "Baker", "Carol", "Dean", "Eve"})
+        db.addMember(QString::fromLatin1(n), 0);
+    Query &q = db.ds->QStaff;
+    q.open();
+    QSignalSpy removed(&q, &Query::rowRemoved);
+
+    // A failure inside the statement deletes none of its rows.
+    db.ds->src.exec(QStringLiteral("create trigger keep before delete on stafftbl when old.name = 'Carol' "
+                                   "begin select raise(abort, 'kept'); end"));
+    q.next(); // Baker
+    QVERIFY_THROWS_EXCEPTION(Error, q.deleteRows(3));
+    QCOMPARE(q.recordCount(), 5);
+    QCOMPARE(removed.count(), 0);
+    QCOMPARE(q.fieldByName(kName).asString(), QStringLiteral("Baker"));
+    db.ds->src.exec(QStringLiteral("drop trigger keep"));
+
+    // Baker, Carol and Dean go; Eve, after them, is current.
+    q.deleteRows(3);
+    QCOMPARE(removed.count(), 3);
+    QCOMPARE(CardDb::names(q), (QStringList{QStringLiteral("Abel"), QStringLiteral("Eve")}));
+    QCOMPARE(q.fieldByName(kName).asString(), QStringLiteral("Eve"));
+    // More rows than follow the current one are refused.
+    QVERIFY_THROWS_EXCEPTION(Error, q.deleteRows(2));
+    q.first();
+    q.deleteRows(2);
+    QVERIFY(q.bof() && q.eof());
+    Query &all = db.ds->QAllStaff;
+    all.close();
+    all.open();
+    QCOMPARE(all.recordCount(), 0);
 }
 
 void TestQuery::editPostAndCancel()
