@@ -600,15 +600,22 @@ void Query::deleteRow()
         fail(QString());
     if (sqlite3_changes(m_connection->handle()) == 0)
         throw Error(QStringLiteral("Row cannot be located for deletion. Some values may have been changed since it was last read"));
-    const int removed = m_current;
-    emit rowAboutToBeRemoved(removed);
-    m_keys.erase(m_keys.begin() + removed);
-    m_rows.erase(m_rows.begin() + removed);
-    emit rowRemoved(removed);
-    m_bof = removed == 0 || m_keys.empty();
+    forgetDeletedRows(1);
+}
+
+void Query::forgetDeletedRows(int count)
+{
+    const int first = m_current;
+    for (int i = 0; i < count; ++i) {
+        emit rowAboutToBeRemoved(first);
+        m_keys.erase(m_keys.begin() + first);
+        m_rows.erase(m_rows.begin() + first);
+        emit rowRemoved(first);
+    }
+    m_bof = first == 0 || m_keys.empty();
     m_eof = m_keys.empty();
     m_current = -2; // force the notification below
-    setCurrent(m_keys.empty() ? -1 : std::min(removed, recordCount() - 1));
+    setCurrent(m_keys.empty() ? -1 : std::min(first, recordCount() - 1));
 }
 
 void Query::deleteRows(int count)
@@ -630,17 +637,7 @@ void Query::deleteRows(int count)
     Stmt stmt = prepare(QStringLiteral("delete from %1 where rowid in (%2)").arg(quoteIdentifier(m_tables.at(0)), ids));
     if (sqlite3_step(stmt.get()) != SQLITE_DONE)
         fail(QString());
-    const int first = m_current;
-    for (int i = 0; i < count; ++i) {
-        emit rowAboutToBeRemoved(first);
-        m_keys.erase(m_keys.begin() + first);
-        m_rows.erase(m_rows.begin() + first);
-        emit rowRemoved(first);
-    }
-    m_bof = first == 0 || m_keys.empty();
-    m_eof = m_keys.empty();
-    m_current = -2; // force the notification below
-    setCurrent(m_keys.empty() ? -1 : std::min(first, recordCount() - 1));
+    forgetDeletedRows(count);
 }
 
 qint64 Query::rowId(int row) const
@@ -795,6 +792,16 @@ void Query::setBufferValue(int column, const QVariant &value)
             stored = value.toString().toUtf8();
     }
     m_buffer[column] = stored;
+}
+
+std::unique_ptr<Query> openQuery(Connection &connection, const QString &name, const QStringList &sql,
+                                 const QVector<ColumnDecl> &columns)
+{
+    auto query = std::make_unique<Query>(&connection, name);
+    query->setSql(sql);
+    query->setDeclaredColumns(columns);
+    query->open();
+    return query;
 }
 
 } // namespace tessary

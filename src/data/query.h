@@ -203,6 +203,9 @@ private:
     QVariant currentValue(int column);
     void setBufferValue(int column, const QVariant &value);
     void setCurrent(int row);
+    // Drops `count` rows deleted in the database from the current one on,
+    // telling views, and makes the row after them (or the new last) current.
+    void forgetDeletedRows(int count);
 
     Connection *m_connection;
     QStringList m_sql;
@@ -228,5 +231,11 @@ private:
     Stmt m_fetchStmt;
     Stmt m_deleteStmt;
 };
+
+// A query of its own on `connection`, declared with `columns` and opened on
+// `sql`: a command that walks rows while events are handled lists them
+// here, where no other command can close or move it.
+std::unique_ptr<Query> openQuery(Connection &connection, const QString &name, const QStringList &sql,
+                                 const QVector<ColumnDecl> &columns);
 
 } // namespace tessary

@@ -25,19 +25,6 @@ void ShowExportFailed()
     ShowErrorBox(QStringLiteral("Fail to export record."));
 }
 
-// The rows to export, listed when the step starts: a query of the export's
-// own, so an event handled between rows (the progress window processes
-// pending events) can neither close it nor change which rows it lists.
-std::unique_ptr<Query> listRows(Connection &connection, const QString &name, const QStringList &sql,
-                                const QVector<ColumnDecl> &columns)
-{
-    auto query = std::make_unique<Query>(&connection, name);
-    query->setSql(sql);
-    query->setDeclaredColumns(columns);
-    query->open();
-    return query;
-}
-
 } // namespace
 
 CardExport::CardExport(Tdsrc &data, const QString &programFolder, ProgressMaker progress)
@@ -80,7 +67,7 @@ int CardExport::run()
 int CardExport::ExportGroups()
 {
     const std::unique_ptr<Query> listed =
-        listRows(m_data.src, QStringLiteral("ExportGroups"), groupListSql(), groupColumns());
+        openQuery(m_data.src, QStringLiteral("ExportGroups"), groupListSql(), groupColumns());
     Query &groups = *listed;
     std::unique_ptr<ProgressSink> progress =
         m_progress(QStringLiteral("Exporting Group Information"), groups.recordCount());
@@ -120,7 +107,7 @@ int CardExport::ExportGroups()
 int CardExport::ExportMembers()
 {
     const std::unique_ptr<Query> listed =
-        listRows(m_data.src, QStringLiteral("ExportMembers"), allMembersSql(), memberColumns());
+        openQuery(m_data.src, QStringLiteral("ExportMembers"), allMembersSql(), memberColumns());
     Query &all = *listed;
     std::unique_ptr<ProgressSink> progress = m_progress(QStringLiteral("Exporting Card Database"), all.recordCount());
     OnExit closeProgress([&] { progress->Hide(); });

@@ -79,18 +79,6 @@ QImage readPhoto(const QString &path)
     return bytes ? jpeg::decode(*bytes) : QImage();
 }
 
-// A query of the import's own on `table`'s rows: an event that closes or
-// reopens one of the data module's shared queries during the import does
-// not touch it.
-std::unique_ptr<Query> ownQuery(Connection &connection, const QString &name, const QStringList &sql,
-                                const QVector<ColumnDecl> &columns)
-{
-    auto query = std::make_unique<Query>(&connection, name);
-    query->setSql(sql);
-    query->setDeclaredColumns(columns);
-    query->open();
-    return query;
-}
 
 // The first member of each name, in the order of `members` (by name), as
 // locating by an equal name finds it: name to row id.
@@ -172,9 +160,9 @@ SpreadsheetImport::Outcome SpreadsheetImport::importFile(const QString &path)
     const SheetColumns columns(sheet.columnNames());
 
     const std::unique_ptr<Query> members =
-        ownQuery(m_data.src, QStringLiteral("ImportMembers"), allMembersSql(), memberColumns());
+        openQuery(m_data.src, QStringLiteral("ImportMembers"), allMembersSql(), memberColumns());
     const std::unique_ptr<Query> groups =
-        ownQuery(m_data.src, QStringLiteral("ImportGroups"), groupListSql(), groupColumns());
+        openQuery(m_data.src, QStringLiteral("ImportGroups"), groupListSql(), groupColumns());
     OnExit cleanUp([&] {
         if (members->isOpen())
             members->cancel();
