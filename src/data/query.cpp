@@ -794,14 +794,4 @@ void Query::setBufferValue(int column, const QVariant &value)
     m_buffer[column] = stored;
 }
 
-std::unique_ptr<Query> openQuery(Connection &connection, const QString &name, const QStringList &sql,
-                                 const QVector<ColumnDecl> &columns)
-{
-    auto query = std::make_unique<Query>(&connection, name);
-    query->setSql(sql);
-    query->setDeclaredColumns(columns);
-    query->open();
-    return query;
-}
-
 } // namespace tessary

@@ -165,4 +165,14 @@ void Query::bindValue(sqlite3_stmt *stmt, int index, const QVariant &raw, FieldT
         fail(QString());
 }
 
+std::unique_ptr<Query> openQuery(Connection &connection, const QString &name, const QStringList &sql,
+                                 const QVector<ColumnDecl> &columns)
+{
+    auto query = std::make_unique<Query>(&connection, name);
+    query->setSql(sql);
+    query->setDeclaredColumns(columns);
+    query->open();
+    return query;
+}
+
 } // namespace tessary
