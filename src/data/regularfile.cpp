@@ -13,11 +13,6 @@ namespace tessary {
 
 namespace {
 
-QString systemError(const QString &what, int code)
-{
-    return what + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(code));
-}
-
 bool fail(QString *error, const QString &text)
 {
     if (error)
@@ -25,17 +20,21 @@ bool fail(QString *error, const QString &text)
     return false;
 }
 
-// Reads into `buffer` from `offset`, resuming after interruptions.
-ssize_t readAt(int fd, char *buffer, size_t size, off_t offset)
+} // namespace
+
+QString systemErrorText(const QString &what, int code)
 {
-    for (;;) {
-        const ssize_t n = ::pread(fd, buffer, size, offset);
-        if (n >= 0 || errno != EINTR)
-            return n;
-    }
+    return what + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(code));
 }
 
-} // namespace
+long readFileAt(int fd, char *buffer, unsigned long size, long long offset)
+{
+    for (;;) {
+        const ssize_t n = ::pread(fd, buffer, size_t(size), off_t(offset));
+        if (n >= 0 || errno != EINTR)
+            return long(n);
+    }
+}
 
 RegularFile::~RegularFile()
 {
@@ -50,7 +49,7 @@ bool RegularFile::open(const QString &path, QString *error)
     // O_NONBLOCK: opening a FIFO without a writer must not wait for one.
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0)
-        return fail(error, systemError(QStringLiteral("Cannot read '%1'").arg(path), errno));
+        return fail(error, systemErrorText(QStringLiteral("Cannot read '%1'").arg(path), errno));
     struct stat info;
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         ::close(fd);
@@ -90,9 +89,9 @@ std::optional<QByteArray> ReadRegularFile(const QString &path, qint64 maxBytes, 
     QByteArray bytes(file.size() + 1, Qt::Uninitialized);
     qint64 done = 0;
     while (done < bytes.size()) {
-        const ssize_t n = readAt(file.descriptor(), bytes.data() + done, size_t(bytes.size() - done), off_t(done));
+        const ssize_t n = readFileAt(file.descriptor(), bytes.data() + done, size_t(bytes.size() - done), off_t(done));
         if (n < 0) {
-            fail(error, systemError(QStringLiteral("Cannot read '%1'").arg(path), errno));
+            fail(error, systemErrorText(QStringLiteral("Cannot read '%1'").arg(path), errno));
             return std::nullopt;
         }
         if (n == 0)

@@ -41,4 +41,11 @@ private:
 // `maxBytes` bytes (only `maxBytes` + 1 are ever read).
 std::optional<QByteArray> ReadRegularFile(const QString &path, qint64 maxBytes, QString *error = nullptr);
 
+// `what`, a colon and the system's text for the error number `code`.
+QString systemErrorText(const QString &what, int code);
+
+// Reads up to `size` bytes at `offset` of the open file `fd`, resuming
+// after interruptions; the count read, 0 at the end, -1 on error.
+long readFileAt(int fd, char *buffer, unsigned long size, long long offset);
+
 } // namespace tessary

@@ -15,11 +15,6 @@ namespace tessary {
 
 namespace {
 
-QString systemError(const QString &what, int code)
-{
-    return what + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(code));
-}
-
 bool fail(QString *error, const QString &text)
 {
     if (error)
@@ -41,16 +36,6 @@ bool writeAll(int fd, const char *data, ssize_t size)
         size -= n;
     }
     return true;
-}
-
-// Reads into `buffer` from `offset`, resuming after interruptions.
-ssize_t readAt(int fd, char *buffer, size_t size, off_t offset)
-{
-    for (;;) {
-        const ssize_t n = ::pread(fd, buffer, size, offset);
-        if (n >= 0 || errno != EINTR)
-            return n;
-    }
 }
 
 } // namespace
@@ -90,14 +75,14 @@ QString CopyToTemporary(RegularFile &source, const QString &folder, const QStrin
     QByteArray temp = QFile::encodeName(folder + QLatin1Char('/') + prefix + QStringLiteral("XXXXXX"));
     const int out = ::mkstemp(temp.data());
     if (out < 0) {
-        fail(error, systemError(QStringLiteral("Cannot write into the folder '%1'").arg(folder), errno));
+        fail(error, systemErrorText(QStringLiteral("Cannot write into the folder '%1'").arg(folder), errno));
         return {};
     }
     const QString tempPath = QFile::decodeName(temp);
     auto abandon = [&](const QString &what, int code) {
         ::close(out);
         ::unlink(temp.constData());
-        fail(error, systemError(what, code));
+        fail(error, systemErrorText(what, code));
         return QString();
     };
     const QString writeError = QStringLiteral("Cannot write '%1'").arg(tempPath);
@@ -107,7 +92,7 @@ QString CopyToTemporary(RegularFile &source, const QString &folder, const QStrin
     static constexpr size_t kChunk = 256 * 1024;
     QByteArray buffer(kChunk, Qt::Uninitialized);
     for (off_t offset = 0;;) {
-        const ssize_t n = readAt(source.descriptor(), buffer.data(), kChunk, offset);
+        const ssize_t n = readFileAt(source.descriptor(), buffer.data(), kChunk, offset);
         if (n < 0)
             return abandon(QStringLiteral("Cannot read the file to copy"), errno);
         if (n == 0)
@@ -121,7 +106,7 @@ QString CopyToTemporary(RegularFile &source, const QString &folder, const QStrin
     if (::close(out) != 0) {
         const int code = errno;
         ::unlink(temp.constData());
-        fail(error, systemError(writeError, code));
+        fail(error, systemErrorText(writeError, code));
         return {};
     }
     return tempPath;
@@ -140,7 +125,7 @@ bool CopyFileReplacing(RegularFile &source, const QString &target, QString *erro
     if (::rename(QFile::encodeName(temp).constData(), QFile::encodeName(target).constData()) != 0) {
         const int code = errno;
         QFile::remove(temp);
-        return fail(error, systemError(QStringLiteral("Cannot write '%1'").arg(target), code));
+        return fail(error, systemErrorText(QStringLiteral("Cannot write '%1'").arg(target), code));
     }
     // The rename itself reaches the disk with the folder's entry.
     SyncFolder(folder);
