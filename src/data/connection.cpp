@@ -7,7 +7,10 @@
 
 #include <sys/stat.h>
 
-#include <sqlite3.h>
+#include "pgengine.h"
+#include "sqliteengine.h"
+
+#include <QSocketNotifier>
 
 namespace tessary {
 
@@ -51,6 +54,8 @@ ConnectionParameters parseConnectionString(const QString &text)
             out.password = value;
         else if (key.compare(QLatin1String("Provider"), Qt::CaseInsensitive) == 0)
             out.provider = value;
+        else if (key.compare(QLatin1String("Server"), Qt::CaseInsensitive) == 0)
+            out.server = value;
     }
     return out;
 }
@@ -83,7 +88,7 @@ bool Connection::isOpenDatabaseFile(const QString &path)
         return false;
     for (const Connection *connection : liveConnections()) {
         struct stat open;
-        if (connection->connected() &&
+        if (connection->connected() && !connection->databasePath().isEmpty() &&
             ::stat(QFile::encodeName(connection->databasePath()).constData(), &open) == 0 &&
             open.st_dev == wanted.st_dev && open.st_ino == wanted.st_ino)
             return true;
@@ -93,59 +98,58 @@ bool Connection::isOpenDatabaseFile(const QString &path)
 
 void Connection::connect()
 {
-    if (m_db)
+    if (m_engine)
         return;
     const ConnectionParameters params = parseConnectionString(m_connectionString);
-    if (params.dataSource.isEmpty())
-        throw Error(QStringLiteral("No data source given in the connection string"));
-
-    sqlite3 *db = nullptr;
-    // Read-write, never create: a missing file must fail, not become an
-    // empty database.
-    const int rc = sqlite3_open_v2(params.dataSource.toUtf8().constData(), &db,
-                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_FULLMUTEX, nullptr);
-    if (rc != SQLITE_OK) {
-        QString message = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("out of memory");
-        sqlite3_close(db);
-        if (!QFileInfo::exists(params.dataSource))
-            message = QStringLiteral("Could not find file '%1': %2").arg(params.dataSource, message);
-        else
-            message = QStringLiteral("Cannot open '%1': %2").arg(params.dataSource, message);
-        throw Error(message);
-    }
-    sqlite3_extended_result_codes(db, 1);
-    sqlite3_busy_timeout(db, 2000);
-
-    auto fail = [&](const QString &what) {
-        const QString message = QStringLiteral("Cannot open '%1': %2").arg(params.dataSource, what);
-        sqlite3_close(db);
-        throw Error(message);
-    };
-
-    // Reading the schema proves the file is a database; a rollback journal
-    // keeps the whole database in the one file between transactions, so a
-    // plain file copy of it is complete.
-    // A 32 MB page cache keeps a bulk write (delete all, batch resize,
-    // import) from spilling to the file before its transaction commits.
-    char *err = nullptr;
-    if (sqlite3_exec(db, "PRAGMA journal_mode=DELETE; PRAGMA foreign_keys=OFF; PRAGMA cache_size=-32768;", nullptr,
-                     nullptr, &err) != SQLITE_OK) {
-        const QString what = QString::fromUtf8(err ? err : sqlite3_errmsg(db));
-        sqlite3_free(err);
-        fail(what);
+    std::unique_ptr<SqlEngine> engine;
+    if (!params.server.isEmpty()) {
+        engine = std::make_unique<PgEngine>(params.server);
+    } else {
+        if (params.dataSource.isEmpty())
+            throw Error(QStringLiteral("No data source given in the connection string"));
+        engine = std::make_unique<SqliteEngine>(params.dataSource);
     }
     for (const QString &table : m_requiredTables) {
-        sqlite3_stmt *stmt = nullptr;
-        sqlite3_prepare_v2(db, "select 1 from sqlite_master where type='table' and name=?", -1, &stmt, nullptr);
-        const QByteArray name = table.toUtf8();
-        sqlite3_bind_text(stmt, 1, name.constData(), int(name.size()), SQLITE_TRANSIENT);
-        const int step = sqlite3_step(stmt);
-        sqlite3_finalize(stmt);
-        if (step != SQLITE_ROW)
-            fail(QStringLiteral("the file is not a card database (table '%1' is missing)").arg(table));
+        if (!engine->hasTable(table))
+            throw Error(QStringLiteral("Cannot open '%1': the %2 is not a card database (table '%3' is missing)")
+                            .arg(engine->location(),
+                                 engine->kind() == EngineKind::Server ? QStringLiteral("database") : QStringLiteral("file"),
+                                 table));
     }
-    m_db = db;
-    m_path = params.dataSource;
+    m_engine = std::move(engine);
+    m_path = params.server.isEmpty() ? params.dataSource : QString();
+    ++m_changeCount;
+    listenForChanges();
+}
+
+void Connection::listenForChanges()
+{
+    auto *server = dynamic_cast<PgEngine *>(m_engine.get());
+    if (!server)
+        return;
+    server->listen(QStringLiteral("tessary_changed"));
+    m_notifier = new QSocketNotifier(qintptr(server->socket()), QSocketNotifier::Read, this);
+    QObject::connect(m_notifier, &QSocketNotifier::activated, this, &Connection::readNotifications);
+}
+
+void Connection::readNotifications()
+{
+    auto *server = dynamic_cast<PgEngine *>(m_engine.get());
+    if (!server)
+        return;
+    QStringList tables;
+    for (const PgEngine::Notification &n : server->takeNotifications()) {
+        // Our own writes are known already; the notice is for the others.
+        if (n.pid != server->backendPid() && !tables.contains(n.payload))
+            tables << n.payload;
+    }
+    if (!server->connectionOk() && m_notifier)
+        m_notifier->setEnabled(false); // the socket is gone; nothing more will come
+    if (tables.isEmpty())
+        return;
+    ++m_changeCount;
+    for (const QString &table : tables)
+        emit remoteChanged(table);
 }
 
 void Connection::disconnect()
@@ -155,28 +159,30 @@ void Connection::disconnect()
     const QList<Query *> queries = m_queries;
     for (Query *q : queries)
         q->close();
-    if (m_db) {
-        sqlite3_close_v2(m_db);
-        m_db = nullptr;
-    }
+    delete m_notifier;
+    m_notifier = nullptr;
+    m_engine.reset();
     m_path.clear();
+}
+
+SqlEngine &Connection::engine() const
+{
+    if (!m_engine)
+        throw Error(QStringLiteral("Connection is not open"));
+    return *m_engine;
 }
 
 sqlite3 *Connection::handle() const
 {
-    if (!m_db)
-        throw Error(QStringLiteral("Connection is not open"));
-    return m_db;
+    auto *embedded = dynamic_cast<SqliteEngine *>(&engine());
+    if (!embedded)
+        throw Error(QStringLiteral("This needs the card database file; the card database is on a server"));
+    return embedded->handle();
 }
 
 void Connection::exec(const QString &sql)
 {
-    char *err = nullptr;
-    if (sqlite3_exec(handle(), sql.toUtf8().constData(), nullptr, nullptr, &err) != SQLITE_OK) {
-        const QString what = QString::fromUtf8(err ? err : sqlite3_errmsg(m_db));
-        sqlite3_free(err);
-        throw Error(what);
-    }
+    engine().exec(sql);
 }
 
 void Connection::attach(Query *query)
@@ -192,12 +198,12 @@ void Connection::detach(Query *query)
 
 QString Connection::lastError() const
 {
-    return m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QString();
+    return m_engine ? m_engine->lastError() : QString();
 }
 
 bool Connection::inTransaction() const
 {
-    return m_db != nullptr && sqlite3_get_autocommit(m_db) == 0;
+    return m_engine && m_engine->inTransaction();
 }
 
 void Connection::refreshQueries()
@@ -218,8 +224,7 @@ Transaction::Transaction(Connection &connection) : m_connection(connection)
 {
     if (connection.inTransaction())
         return; // joins the open one
-    // Immediate: takes the write lock now, so a later write cannot fail on it.
-    connection.exec(QStringLiteral("BEGIN IMMEDIATE"));
+    connection.engine().beginWrite();
     m_owner = true;
 }
 
@@ -227,8 +232,7 @@ Transaction::~Transaction()
 {
     if (!m_owner || m_done || !m_connection.connected())
         return;
-    if (m_connection.inTransaction())
-        sqlite3_exec(m_connection.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+    m_connection.engine().rollback();
     m_connection.refreshQueries();
 }
 
@@ -237,38 +241,33 @@ void Transaction::commit()
     if (!m_owner || m_done)
         return;
     m_done = true;
-    char *err = nullptr;
-    if (sqlite3_exec(m_connection.handle(), "COMMIT", nullptr, nullptr, &err) != SQLITE_OK) {
-        const QString text = QString::fromUtf8(err ? err : sqlite3_errmsg(m_connection.handle()));
-        sqlite3_free(err);
-        if (m_connection.inTransaction())
-            sqlite3_exec(m_connection.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+    try {
+        m_connection.engine().commit();
+    } catch (const Error &) {
+        m_connection.engine().rollback();
         m_connection.refreshQueries();
-        throw Error(text);
+        throw;
     }
+    m_connection.noteWrite();
 }
 
 ReadLock::ReadLock(Connection &connection) : m_connection(connection)
 {
     if (connection.inTransaction())
         return; // the open transaction already holds at least this lock
-    // A deferred transaction takes the shared lock with its first read and
-    // keeps it until it ends. The read also plays back a journal that a
-    // crashed writer left, so the file is whole while it is held.
-    connection.exec(QStringLiteral("BEGIN DEFERRED"));
-    try {
-        connection.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"));
-    } catch (...) {
-        sqlite3_exec(connection.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
-        throw;
-    }
+    connection.engine().beginSnapshot();
     m_owner = true;
 }
 
 ReadLock::~ReadLock()
 {
-    if (m_owner && m_connection.connected() && m_connection.inTransaction())
-        sqlite3_exec(m_connection.handle(), "COMMIT", nullptr, nullptr, nullptr);
+    if (m_owner && m_connection.connected() && m_connection.inTransaction()) {
+        try {
+            m_connection.engine().commit();
+        } catch (const Error &) {
+            // A read-only transaction has nothing to lose.
+        }
+    }
 }
 
 } // namespace tessary

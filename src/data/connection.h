@@ -6,6 +6,9 @@
 
 #include <memory>
 
+#include "engine.h"
+
+class QSocketNotifier;
 struct sqlite3;
 
 namespace tessary {
@@ -20,13 +23,16 @@ struct ConnectionParameters
     QString dataSource;
     QString password;
     QString provider;
+    QString server; // a libpq connection string: the card database is on that server
 };
 ConnectionParameters parseConnectionString(const QString &connectionString);
 
-// One open database file. Connecting never creates a file: a missing file, or
-// a file that is not a database holding the required tables, fails with the
-// engine's message. The database password of the connection string is
-// accepted and not used (the embedded engine has none).
+// One open card database: a file of the embedded engine, or a database on a
+// server when the connection string names one ("Server=..."). Connecting
+// never creates a file: a missing file, or a database not holding the
+// required tables, fails with the engine's message. The database password
+// of the connection string is accepted and not used (the embedded engine has
+// none; a server's comes from libpq's own password file).
 class Connection : public QObject
 {
     Q_OBJECT
@@ -42,10 +48,22 @@ public:
 
     void connect();
     void disconnect();
-    bool connected() const { return m_db != nullptr; }
+    bool connected() const { return m_engine != nullptr; }
+    // The database file; empty on a server.
     QString databasePath() const { return m_path; }
+    bool isServer() const { return m_engine && m_engine->kind() == EngineKind::Server; }
+    // Where the data lives, for messages: the file, or the database on its server.
+    QString location() const { return m_engine ? m_engine->location() : QString(); }
 
-    sqlite3 *handle() const; // throws when not connected
+    SqlEngine &engine() const; // throws when not connected
+    // The embedded engine's handle; throws when not connected or on a server.
+    sqlite3 *handle() const;
+
+    // Counts writes made through this connection and changes announced by
+    // other stations: a cache of data read from the database is current
+    // while the count is unchanged.
+    quint64 changeCount() const { return m_changeCount; }
+    void noteWrite() { ++m_changeCount; }
 
     // Runs one statement that returns no rows (used by the schema tools and
     // the query layer; the program itself sends only selects).
@@ -68,20 +86,30 @@ public:
 
     // Notifies that the database file changed under the program (an import,
     // a restore): whoever shows its data reads it again.
-    void announceChanged() { emit dataChanged(); }
+    void announceChanged()
+    {
+        ++m_changeCount;
+        emit dataChanged();
+    }
 
 signals:
     void dataChanged();
+    // Another station changed the named table on the server.
+    void remoteChanged(const QString &table);
 
 private:
     friend class Transaction;
     void refreshQueries();
+    void listenForChanges();
+    void readNotifications();
 
     QString m_connectionString;
     QString m_path;
     QStringList m_requiredTables;
-    sqlite3 *m_db = nullptr;
+    std::unique_ptr<SqlEngine> m_engine;
+    QSocketNotifier *m_notifier = nullptr;
     QList<Query *> m_queries;
+    quint64 m_changeCount = 0;
 };
 
 // A scoped transaction on a connection: begins on construction, commits on

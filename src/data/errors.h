@@ -21,4 +21,12 @@ private:
     std::string m_utf8;
 };
 
+// A save found its row changed or deleted since it was read (by another
+// station, or another window): nothing was written.
+class RowChangedError : public Error
+{
+public:
+    RowChangedError() : Error(QStringLiteral("The record was changed at another station.")) {}
+};
+
 } // namespace tessary

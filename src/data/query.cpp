@@ -8,7 +8,7 @@
 #include <QSet>
 #include <QRegularExpression>
 
-#include <sqlite3.h>
+#include "engine.h"
 
 #include <limits>
 
@@ -63,11 +63,6 @@ bool typesCompatible(FieldType declared, FieldType actual)
 // ---------------------------------------------------------------------------
 // Query
 
-void Query::StmtDeleter::operator()(sqlite3_stmt *stmt) const
-{
-    sqlite3_finalize(stmt);
-}
-
 Query::Query(Connection *connection, const QString &name, QObject *parent) : QObject(parent), m_connection(connection)
 {
     setObjectName(name);
@@ -88,11 +83,12 @@ void Query::setSql(const QStringList &lines)
 
 Query::Stmt Query::prepare(const QString &sql) const
 {
-    sqlite3_stmt *stmt = nullptr;
-    const QByteArray utf8 = sql.toUtf8();
-    if (sqlite3_prepare_v2(m_connection->handle(), utf8.constData(), int(utf8.size()), &stmt, nullptr) != SQLITE_OK)
-        fail(QString());
-    return Stmt(stmt);
+    return m_connection->engine().prepare(sql);
+}
+
+QString Query::rowKey() const
+{
+    return m_connection->engine().rowKey();
 }
 
 void Query::fail(const QString &context) const
@@ -118,29 +114,26 @@ void Query::requireUpdatable() const
 
 void Query::readTableColumns(const QString &table, int tableIndex, QVector<Column> &into, QStringList &names)
 {
-    Stmt stmt = prepare(QStringLiteral("PRAGMA table_info(%1)").arg(quoteIdentifier(table)));
-    bool any = false;
-    while (sqlite3_step(stmt.get()) == SQLITE_ROW) {
-        any = true;
+    const std::vector<TableColumn> columns = m_connection->engine().tableColumns(table);
+    if (columns.empty())
+        throw Error(QStringLiteral("no such table: %1").arg(table));
+    for (const TableColumn &t : columns) {
         Column c;
         c.table = tableIndex;
-        c.source = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt.get(), 1)));
-        const QString decl = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt.get(), 2)));
-        const bool pk = sqlite3_column_int(stmt.get(), 5) != 0;
-        c.type = typeFromDecl(decl, pk, &c.maxLength);
+        c.source = t.name;
+        c.type = typeFromDecl(t.declared, t.primaryKey, &c.maxLength);
         c.name = c.source;
         into.append(c);
         names.append(c.source);
     }
-    if (!any)
-        throw Error(QStringLiteral("no such table: %1").arg(table));
 }
 
 void Query::open()
 {
     if (isOpen())
         return;
-    m_connection->handle(); // fails when not connected
+    SqlEngine &engine = m_connection->engine(); // fails when not connected
+    const QString key = engine.rowKey();
     const TranslatedSql translated = translateJetSql(statement());
     const std::optional<SelectShape> shape = parseSelectStar(translated.body);
 
@@ -170,9 +163,9 @@ void Query::open()
         m_columns = cols;
         m_fromClause = shape->fromClause;
 
-        QString keySql = QStringLiteral("select %1.rowid").arg(quoteIdentifier(shape->firstTable));
+        QString keySql = QStringLiteral("select %1.%2").arg(quoteIdentifier(shape->firstTable), key);
         if (!shape->joinedTable.isEmpty())
-            keySql += QStringLiteral(", %1.rowid").arg(quoteIdentifier(shape->joinedTable));
+            keySql += QStringLiteral(", %1.%2").arg(quoteIdentifier(shape->joinedTable), key);
         keySql += QStringLiteral(" from ") + shape->fromClause;
         if (!shape->whereClause.isEmpty())
             keySql += QStringLiteral(" where ") + shape->whereClause;
@@ -194,10 +187,11 @@ void Query::open()
         if (!shape->joinedTable.isEmpty())
             fetchFrom = quoteIdentifier(shape->firstTable) + QStringLiteral(" left join ") +
                         quoteIdentifier(shape->joinedTable) + QStringLiteral(" on (") + shape->onClause +
-                        QStringLiteral(") and ") + quoteIdentifier(shape->joinedTable) + QStringLiteral(".rowid is ?2");
+                        QStringLiteral(") and ") +
+                        engine.sameValue(quoteIdentifier(shape->joinedTable) + QLatin1Char('.') + key, QStringLiteral("?2"));
         const QString fetchSql = QStringLiteral("select ") + exprs.join(QStringLiteral(", ")) +
                                  QStringLiteral(" from ") + fetchFrom + QStringLiteral(" where ") +
-                                 quoteIdentifier(shape->firstTable) + QStringLiteral(".rowid = ?1");
+                                 quoteIdentifier(shape->firstTable) + QLatin1Char('.') + key + QStringLiteral(" = ?1");
 
         // Check declared columns before reading anything.
         for (const ColumnDecl &d : m_declared) {
@@ -211,48 +205,56 @@ void Query::open()
 
         Stmt keys = prepare(keySql);
         for (int p = 0; p < translated.parameters.size(); ++p)
-            bindValue(keys.get(), p + 1, translated.parameters.at(p), FieldType::Text);
-        int rc;
-        while ((rc = sqlite3_step(keys.get())) == SQLITE_ROW) {
-            Key k;
-            k.first = sqlite3_column_int64(keys.get(), 0);
-            if (!shape->joinedTable.isEmpty() && sqlite3_column_type(keys.get(), 1) != SQLITE_NULL)
-                k.joined = sqlite3_column_int64(keys.get(), 1);
-            m_keys.push_back(k);
+            bindValue(*keys, p + 1, translated.parameters.at(p), FieldType::Text);
+        try {
+            while (keys->next()) {
+                Key k;
+                k.first = keys->integer(0);
+                if (!shape->joinedTable.isEmpty() && !keys->isNull(1))
+                    k.joined = keys->integer(1);
+                m_keys.push_back(k);
+            }
+        } catch (const Error &e) {
+            throw Error(name() + QStringLiteral(": ") + e.message());
         }
-        if (rc != SQLITE_DONE)
-            fail(name());
         m_rows.resize(m_keys.size());
         m_fetchStmt = prepare(fetchSql);
     } else {
         // Any other select: read whole, read-only.
         Stmt stmt = prepare(translated.sql);
         for (int p = 0; p < translated.parameters.size(); ++p)
-            bindValue(stmt.get(), p + 1, translated.parameters.at(p), FieldType::Text);
-        const int n = sqlite3_column_count(stmt.get());
-        for (int i = 0; i < n; ++i) {
-            Column c;
-            c.name = QString::fromUtf8(sqlite3_column_name(stmt.get(), i));
-            c.source = c.name;
-            const char *decl = sqlite3_column_decltype(stmt.get(), i);
-            c.type = decl ? typeFromDecl(QString::fromUtf8(decl), false, &c.maxLength) : FieldType::Text;
-            m_columns.append(c);
+            bindValue(*stmt, p + 1, translated.parameters.at(p), FieldType::Text);
+        try {
+            bool more = stmt->next(); // the server engine knows its columns once it ran
+            const int n = stmt->columnCount();
+            for (int i = 0; i < n; ++i) {
+                Column c;
+                c.name = stmt->columnName(i);
+                c.source = c.name;
+                const QString decl = stmt->columnDecl(i);
+                c.type = decl.isEmpty() ? FieldType::Text : typeFromDecl(decl, false, &c.maxLength);
+                m_columns.append(c);
+            }
+            for (const ColumnDecl &d : m_declared)
+                if (columnIndex(d.name) < 0)
+                    throw Error(QStringLiteral("%1: Field '%2' not found").arg(name(), d.name));
+            for (; more; more = stmt->next()) {
+                Row row;
+                row.values.resize(n);
+                row.blobLoaded.fill(true, n);
+                for (int i = 0; i < n; ++i)
+                    row.values[i] = readValue(*stmt, i, m_columns.at(i));
+                m_rows.emplace_back(std::move(row));
+                m_keys.push_back(Key{});
+            }
+        } catch (const Error &e) {
+            m_columns.clear();
+            m_rows.clear();
+            m_keys.clear();
+            if (e.message().startsWith(name() + QLatin1Char(':')))
+                throw;
+            throw Error(name() + QStringLiteral(": ") + e.message());
         }
-        for (const ColumnDecl &d : m_declared)
-            if (columnIndex(d.name) < 0)
-                throw Error(QStringLiteral("%1: Field '%2' not found").arg(name(), d.name));
-        int rc;
-        while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW) {
-            Row row;
-            row.values.resize(n);
-            row.blobLoaded.fill(true, n);
-            for (int i = 0; i < n; ++i)
-                row.values[i] = readValue(stmt.get(), i, m_columns.at(i));
-            m_rows.emplace_back(std::move(row));
-            m_keys.push_back(Key{});
-        }
-        if (rc != SQLITE_DONE)
-            fail(name());
     }
 
     m_state = State::Browse;
@@ -385,22 +387,23 @@ bool Query::locate(const QString &column, const QVariant &value)
             return false; // a value of another kind matches nothing
         }
         const QString ref = quoteIdentifier(col.source);
-        QString sql = QStringLiteral("select rowid from %1 where ").arg(quoteIdentifier(m_tables.at(col.table)));
+        QString sql = QStringLiteral("select %1 from %2 where ").arg(rowKey(), quoteIdentifier(m_tables.at(col.table)));
         if (bound.isNull())
             sql += ref + QStringLiteral(" is null");
         else if (col.type == FieldType::Text || col.type == FieldType::AnsiText || col.type == FieldType::DateTime)
-            sql += ref + QStringLiteral(" = ?1 collate binary");
+            sql += m_connection->engine().exactText(ref) + QStringLiteral(" = ?1");
         else
             sql += ref + QStringLiteral(" = ?1");
         Stmt stmt = prepare(sql);
         if (!bound.isNull())
-            bindValue(stmt.get(), 1, value, col.type); // converts as storageValue did above
+            bindValue(*stmt, 1, value, col.type); // converts as storageValue did above
         QSet<qint64> matches;
-        int rc;
-        while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW)
-            matches.insert(sqlite3_column_int64(stmt.get(), 0));
-        if (rc != SQLITE_DONE)
-            fail(name());
+        try {
+            while (stmt->next())
+                matches.insert(stmt->integer(0));
+        } catch (const Error &e) {
+            throw Error(name() + QStringLiteral(": ") + e.message());
+        }
         // A row without a partner in the joined table has nulls there.
         const bool unmatchedJoinIsNull = bound.isNull() && col.table != 0;
         if (matches.isEmpty() && !unmatchedJoinIsNull)
@@ -484,58 +487,30 @@ void Query::post()
     requireUpdatable();
     if (m_state != State::Edit && m_state != State::Insert)
         return;
-    sqlite3 *db = m_connection->handle();
-
-    // One statement per table touched; the joined table is only updated
-    // for rows that have a partner there.
-    for (int t = 0; t < m_tables.size(); ++t) {
-        QStringList names;
-        QVector<int> cols;
-        for (int c = 0; c < m_columns.size(); ++c) {
-            if (m_columns.at(c).table != t || !m_buffer.at(c))
-                continue;
-            validate(m_columns.at(c), *m_buffer.at(c));
-            names << quoteIdentifier(m_columns.at(c).source);
-            cols << c;
-        }
-        QString sql;
+    try {
         if (m_state == State::Insert) {
-            if (t != 0)
-                continue;
-            if (cols.isEmpty()) {
-                sql = QStringLiteral("insert into %1 default values").arg(quoteIdentifier(m_tables.at(0)));
-            } else {
-                QStringList marks;
-                for (int i = 0; i < cols.size(); ++i)
-                    marks << QStringLiteral("?");
-                sql = QStringLiteral("insert into %1 (%2) values (%3)")
-                          .arg(quoteIdentifier(m_tables.at(0)), names.join(QStringLiteral(", ")),
-                               marks.join(QStringLiteral(", ")));
-            }
+            postTable(0);
         } else {
-            if (cols.isEmpty())
-                continue;
-            const Key &key = m_keys.at(size_t(m_current));
-            if (t == 1 && !key.joined)
-                throw Error(QStringLiteral("%1: The joined row does not exist and cannot be updated").arg(name()));
-            QStringList sets;
-            for (const QString &n : names)
-                sets << n + QStringLiteral(" = ?");
-            sql = QStringLiteral("update %1 set %2 where rowid = %3")
-                      .arg(quoteIdentifier(m_tables.at(t)), sets.join(QStringLiteral(", ")))
-                      .arg(t == 0 ? key.first : *key.joined);
+            for (int t = 0; t < m_tables.size(); ++t)
+                postTable(t);
         }
-        Stmt stmt = prepare(sql);
-        for (int i = 0; i < cols.size(); ++i)
-            bindValue(stmt.get(), i + 1, *m_buffer.at(cols.at(i)), m_columns.at(cols.at(i)).type);
-        if (sqlite3_step(stmt.get()) != SQLITE_DONE)
-            fail(QString());
-        if (m_state == State::Edit && sqlite3_changes(db) == 0)
-            throw Error(QStringLiteral("Row cannot be located for updating. Some values may have been changed since it was last read"));
+    } catch (const RowChangedError &) {
+        // What the table holds now is shown instead of the edits.
+        if (m_state == State::Edit) {
+            m_rows[size_t(m_current)].reset();
+            if (m_tables.size() > 1)
+                if (auto k = resolveKey(m_keys.at(size_t(m_current)).first))
+                    m_keys[size_t(m_current)] = *k;
+            m_state = State::Browse;
+            m_buffer.clear();
+            emit rowChanged(m_current);
+        }
+        throw;
     }
+    m_connection->noteWrite();
 
     if (m_state == State::Insert) {
-        const qint64 rowid = sqlite3_last_insert_rowid(db);
+        const qint64 rowid = m_insertedKey;
         Key key;
         key.first = rowid;
         if (m_tables.size() > 1)
@@ -561,18 +536,98 @@ void Query::post()
     }
 }
 
+void Query::unchangedRowCondition(int table, QStringList &conditions, QVariantList &values)
+{
+    SqlEngine &engine = m_connection->engine();
+    const Row &row = rowAt(m_current);
+    if (!row.found)
+        throw RowChangedError();
+    for (int c = 0; c < m_columns.size(); ++c) {
+        const Column &col = m_columns.at(c);
+        if (col.table != table || col.type == FieldType::AutoInc)
+            continue;
+        QString ref = quoteIdentifier(col.source);
+        if (col.type == FieldType::Blob)
+            ref = QStringLiteral("length(%1)").arg(ref);
+        else if (col.type == FieldType::Text || col.type == FieldType::AnsiText || col.type == FieldType::DateTime)
+            ref = engine.exactText(ref);
+        conditions << engine.sameValue(ref, QStringLiteral("?"));
+        values << row.stored.at(c);
+    }
+}
+
+void Query::postTable(int t)
+{
+    SqlEngine &engine = m_connection->engine();
+    QStringList names;
+    QVector<int> cols;
+    for (int c = 0; c < m_columns.size(); ++c) {
+        if (m_columns.at(c).table != t || !m_buffer.at(c))
+            continue;
+        validate(m_columns.at(c), *m_buffer.at(c));
+        names << quoteIdentifier(m_columns.at(c).source);
+        cols << c;
+    }
+    QString sql;
+    QStringList conditions;
+    QVariantList conditionValues;
+    if (m_state == State::Insert) {
+        if (cols.isEmpty()) {
+            sql = QStringLiteral("insert into %1 default values").arg(quoteIdentifier(m_tables.at(0)));
+        } else {
+            QStringList marks;
+            for (int i = 0; i < cols.size(); ++i)
+                marks << QStringLiteral("?");
+            sql = QStringLiteral("insert into %1 (%2) values (%3)")
+                      .arg(quoteIdentifier(m_tables.at(0)), names.join(QStringLiteral(", ")),
+                           marks.join(QStringLiteral(", ")));
+        }
+        sql = engine.insertReturningKey(sql);
+    } else {
+        if (cols.isEmpty())
+            return;
+        const Key &key = m_keys.at(size_t(m_current));
+        if (t == 1 && !key.joined)
+            throw Error(QStringLiteral("%1: The joined row does not exist and cannot be updated").arg(name()));
+        // The row is written only while it still holds what was read: a
+        // change made meanwhile elsewhere is never overwritten.
+        unchangedRowCondition(t, conditions, conditionValues);
+        QStringList sets;
+        for (const QString &n : names)
+            sets << n + QStringLiteral(" = ?");
+        sql = QStringLiteral("update %1 set %2 where %3 = %4")
+                  .arg(quoteIdentifier(m_tables.at(t)), sets.join(QStringLiteral(", ")), rowKey())
+                  .arg(t == 0 ? key.first : *key.joined);
+        for (const QString &condition : conditions)
+            sql += QStringLiteral(" and ") + condition;
+    }
+    Stmt stmt = prepare(sql);
+    for (int i = 0; i < cols.size(); ++i)
+        bindValue(*stmt, i + 1, *m_buffer.at(cols.at(i)), m_columns.at(cols.at(i)).type);
+    for (int i = 0; i < conditionValues.size(); ++i)
+        stmt->bind(int(cols.size()) + i + 1, conditionValues.at(i));
+    if (m_state == State::Insert) {
+        m_insertedKey = engine.insertedKey(*stmt);
+        return;
+    }
+    while (stmt->next()) {
+    }
+    if (stmt->rowsAffected() == 0)
+        throw RowChangedError();
+}
+
 std::optional<Query::Key> Query::resolveKey(qint64 firstKey)
 {
-    const QString sql = QStringLiteral("select %1.rowid, %2.rowid from %3 where %1.rowid = ?1 limit 1")
-                            .arg(quoteIdentifier(m_tables.at(0)), quoteIdentifier(m_tables.at(1)), m_fromClause);
+    const QString sql = QStringLiteral("select %1.%4, %2.%4 from %3 where %1.%4 = ?1 limit 1")
+                            .arg(quoteIdentifier(m_tables.at(0)), quoteIdentifier(m_tables.at(1)), m_fromClause, rowKey());
     Stmt stmt = prepare(sql);
-    sqlite3_bind_int64(stmt.get(), 1, firstKey);
-    if (sqlite3_step(stmt.get()) != SQLITE_ROW)
+    stmt->bind(1, firstKey);
+    if (!stmt->next())
         return std::nullopt;
     Key k;
-    k.first = sqlite3_column_int64(stmt.get(), 0);
-    if (sqlite3_column_type(stmt.get(), 1) != SQLITE_NULL)
-        k.joined = sqlite3_column_int64(stmt.get(), 1);
+    k.first = stmt->integer(0);
+    if (!stmt->isNull(1))
+        k.joined = stmt->integer(1);
     return k;
 }
 
@@ -591,15 +646,14 @@ void Query::deleteRow()
     // One statement serves every deletion while the query is open (a whole
     // list is deleted row by row).
     if (!m_deleteStmt)
-        m_deleteStmt = prepare(QStringLiteral("delete from %1 where rowid = ?1").arg(quoteIdentifier(m_tables.at(0))));
-    sqlite3_stmt *stmt = m_deleteStmt.get();
-    sqlite3_bind_int64(stmt, 1, key.first);
-    const int rc = sqlite3_step(stmt);
-    sqlite3_reset(stmt);
-    if (rc != SQLITE_DONE)
-        fail(QString());
-    if (sqlite3_changes(m_connection->handle()) == 0)
-        throw Error(QStringLiteral("Row cannot be located for deletion. Some values may have been changed since it was last read"));
+        m_deleteStmt = prepare(QStringLiteral("delete from %1 where %2 = ?1").arg(quoteIdentifier(m_tables.at(0)), rowKey()));
+    m_deleteStmt->reset();
+    m_deleteStmt->bind(1, key.first);
+    while (m_deleteStmt->next()) {
+    }
+    // A row deleted elsewhere meanwhile is gone all the same: not an error.
+    if (m_deleteStmt->rowsAffected() > 0)
+        m_connection->noteWrite();
     forgetDeletedRows(1);
 }
 
@@ -634,9 +688,10 @@ void Query::deleteRows(int count)
             ids += QLatin1Char(',');
         ids += QString::number(m_keys[size_t(m_current + i)].first);
     }
-    Stmt stmt = prepare(QStringLiteral("delete from %1 where rowid in (%2)").arg(quoteIdentifier(m_tables.at(0)), ids));
-    if (sqlite3_step(stmt.get()) != SQLITE_DONE)
-        fail(QString());
+    Stmt stmt = prepare(QStringLiteral("delete from %1 where %2 in (%3)").arg(quoteIdentifier(m_tables.at(0)), rowKey(), ids));
+    while (stmt->next()) {
+    }
+    m_connection->noteWrite();
     forgetDeletedRows(count);
 }
 
@@ -677,29 +732,31 @@ std::optional<Field> Query::findField(const QString &name)
 
 Query::Row Query::fetchRow(const Key &key)
 {
-    sqlite3_stmt *stmt = m_fetchStmt.get();
-    sqlite3_reset(stmt);
-    sqlite3_clear_bindings(stmt);
-    sqlite3_bind_int64(stmt, 1, key.first);
-    if (m_tables.size() > 1) {
-        if (key.joined)
-            sqlite3_bind_int64(stmt, 2, *key.joined);
-        else
-            sqlite3_bind_null(stmt, 2);
-    }
+    SqlStatement &stmt = *m_fetchStmt;
+    stmt.reset();
+    stmt.bind(1, key.first);
+    if (m_tables.size() > 1)
+        stmt.bind(2, key.joined ? QVariant(*key.joined) : QVariant());
     Row row;
     row.values.resize(m_columns.size());
+    row.stored.resize(m_columns.size());
     row.blobLoaded.fill(false, m_columns.size());
-    const int rc = sqlite3_step(stmt);
-    if (rc == SQLITE_ROW) {
+    bool found;
+    try {
+        found = stmt.next();
+    } catch (const Error &e) {
+        throw Error(name() + QStringLiteral(": ") + e.message());
+    }
+    if (found) {
         for (int i = 0; i < m_columns.size(); ++i) {
             const Column &c = m_columns.at(i);
+            row.stored[i] = storedValue(stmt, i);
             if (c.type == FieldType::Blob) {
                 // Only the length is read here; null stays null, a zero
                 // length is an empty stream and needs no further read.
-                if (sqlite3_column_type(stmt, i) == SQLITE_NULL) {
+                if (stmt.isNull(i)) {
                     row.blobLoaded[i] = true;
-                } else if (sqlite3_column_int64(stmt, i) == 0) {
+                } else if (stmt.integer(i) == 0) {
                     row.values[i] = QByteArray("");
                     row.blobLoaded[i] = true;
                 }
@@ -707,14 +764,12 @@ Query::Row Query::fetchRow(const Key &key)
                 row.values[i] = readValue(stmt, i, c);
             }
         }
-    } else if (rc != SQLITE_DONE) {
-        sqlite3_reset(stmt);
-        fail(name());
     } else {
         // The row has gone since the query was opened: it reads as empty.
+        row.found = false;
         row.blobLoaded.fill(true, m_columns.size());
     }
-    sqlite3_reset(stmt);
+    stmt.reset();
     return row;
 }
 
@@ -734,14 +789,15 @@ void Query::loadBlob(int row, int column)
     const Column &c = m_columns.at(column);
     const Key &key = m_keys.at(size_t(row));
     const qint64 rowid = c.table == 0 ? key.first : key.joined.value_or(-1);
-    Stmt stmt = prepare(QStringLiteral("select %1 from %2 where rowid = ?1")
-                            .arg(quoteIdentifier(c.source), quoteIdentifier(m_tables.at(c.table))));
-    sqlite3_bind_int64(stmt.get(), 1, rowid);
-    const int rc = sqlite3_step(stmt.get());
-    if (rc == SQLITE_ROW)
-        r.values[column] = readValue(stmt.get(), 0, c);
-    else if (rc != SQLITE_DONE)
-        fail(name());
+    Stmt stmt = prepare(QStringLiteral("select %1 from %2 where %3 = ?1")
+                            .arg(quoteIdentifier(c.source), quoteIdentifier(m_tables.at(c.table)), rowKey()));
+    stmt->bind(1, rowid);
+    try {
+        if (stmt->next())
+            r.values[column] = readValue(*stmt, 0, c);
+    } catch (const Error &e) {
+        throw Error(name() + QStringLiteral(": ") + e.message());
+    }
     r.blobLoaded[column] = true;
 }
 

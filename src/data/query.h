@@ -13,12 +13,11 @@
 #include <optional>
 #include <vector>
 
-struct sqlite3_stmt;
-
 namespace tessary {
 
 class Connection;
 class Query;
+class SqlStatement;
 
 // Column types as the card database declares them.
 enum class FieldType { AutoInc, SmallInt, Integer, Boolean, Double, DateTime, AnsiText, Text, Blob };
@@ -172,17 +171,17 @@ private:
     {
         QVector<QVariant> values;
         QVector<bool> blobLoaded;
+        // The values as stored when the row was read (a blob's length): a
+        // save writes only over a row that still holds them.
+        QVector<QVariant> stored;
+        bool found = true;
     };
     struct Key
     {
         qint64 first = 0;
         std::optional<qint64> joined;
     };
-    struct StmtDeleter
-    {
-        void operator()(sqlite3_stmt *stmt) const;
-    };
-    using Stmt = std::unique_ptr<sqlite3_stmt, StmtDeleter>;
+    using Stmt = std::unique_ptr<SqlStatement>;
 
     Stmt prepare(const QString &sql) const;
     [[noreturn]] void fail(const QString &context) const;
@@ -190,8 +189,13 @@ private:
     void readKeys();
     Row fetchRow(const Key &key);
     Row &rowAt(int row);
-    QVariant readValue(sqlite3_stmt *stmt, int index, const Column &column) const;
-    void bindValue(sqlite3_stmt *stmt, int index, const QVariant &value, FieldType type) const;
+    QVariant readValue(SqlStatement &stmt, int index, const Column &column) const;
+    static QVariant storedValue(SqlStatement &stmt, int index);
+    void bindValue(SqlStatement &stmt, int index, const QVariant &value, FieldType type) const;
+    QString rowKey() const;
+    void postTable(int table);
+    // The conditions and values that find the current row as it was read.
+    void unchangedRowCondition(int table, QStringList &conditions, QVariantList &values);
     QVariant storageValue(const QVariant &value, FieldType type) const;
     void loadBlob(int row, int column);
     std::optional<Key> resolveKey(qint64 firstKey);
@@ -230,6 +234,7 @@ private:
 
     Stmt m_fetchStmt;
     Stmt m_deleteStmt;
+    qint64 m_insertedKey = -1;
 };
 
 // A query of its own on `connection`, declared with `columns` and opened on

@@ -9,7 +9,7 @@
 #include <QLocale>
 #include <QSet>
 #include <QRegularExpression>
-#include <sqlite3.h>
+#include "engine.h"
 #include <limits>
 
 namespace tessary {
@@ -50,24 +50,24 @@ void Query::validate(const Column &column, const QVariant &value) const
     }
 }
 
-QVariant Query::readValue(sqlite3_stmt *stmt, int index, const Column &column) const
+QVariant Query::readValue(SqlStatement &stmt, int index, const Column &column) const
 {
-    const int t = sqlite3_column_type(stmt, index);
-    if (t == SQLITE_NULL)
+    const ValueKind t = stmt.kind(index);
+    if (t == ValueKind::Null)
         return {};
     switch (column.type) {
     case FieldType::AutoInc:
     case FieldType::SmallInt:
     case FieldType::Integer:
-        if (t == SQLITE_INTEGER)
-            return qlonglong(sqlite3_column_int64(stmt, index));
+        if (t == ValueKind::Integer)
+            return qlonglong(stmt.integer(index));
         break;
     case FieldType::Boolean:
-        return sqlite3_column_int64(stmt, index) != 0;
+        return stmt.integer(index) != 0;
     case FieldType::Double:
-        return sqlite3_column_double(stmt, index);
+        return stmt.real(index);
     case FieldType::DateTime: {
-        const QString text = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, index)));
+        const QString text = stmt.text(index);
         QDateTime dt = readStoredDate(text);
         if (!dt.isValid())
             dt = QDateTime::fromString(text, Qt::ISODate);
@@ -75,22 +75,29 @@ QVariant Query::readValue(sqlite3_stmt *stmt, int index, const Column &column) c
             dt = parseDayMonthYear(text);
         return dt.isValid() ? QVariant(dt) : QVariant(text); // unreadable dates stay as their text
     }
-    case FieldType::Blob: {
-        const void *data = sqlite3_column_blob(stmt, index);
-        const int size = sqlite3_column_bytes(stmt, index);
-        return QByteArray(static_cast<const char *>(data), size);
-    }
+    case FieldType::Blob:
+        return stmt.bytes(index);
     default:
         break;
     }
-    if (t == SQLITE_BLOB)
-        return QByteArray(static_cast<const char *>(sqlite3_column_blob(stmt, index)), sqlite3_column_bytes(stmt, index));
-    if (t == SQLITE_INTEGER)
-        return qlonglong(sqlite3_column_int64(stmt, index));
-    if (t == SQLITE_FLOAT)
-        return sqlite3_column_double(stmt, index);
-    return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, index)),
-                             sqlite3_column_bytes(stmt, index));
+    switch (t) {
+    case ValueKind::Blob: return stmt.bytes(index);
+    case ValueKind::Integer: return qlonglong(stmt.integer(index));
+    case ValueKind::Real: return stmt.real(index);
+    default: return stmt.text(index);
+    }
+}
+
+QVariant Query::storedValue(SqlStatement &stmt, int index)
+{
+    switch (stmt.kind(index)) {
+    case ValueKind::Null: return {};
+    case ValueKind::Integer: return qlonglong(stmt.integer(index));
+    case ValueKind::Real: return stmt.real(index);
+    case ValueKind::Blob: return stmt.bytes(index);
+    case ValueKind::Text: break;
+    }
+    return stmt.text(index);
 }
 
 QVariant Query::storageValue(const QVariant &value, FieldType type) const
@@ -132,37 +139,9 @@ QVariant Query::storageValue(const QVariant &value, FieldType type) const
     return value;
 }
 
-void Query::bindValue(sqlite3_stmt *stmt, int index, const QVariant &raw, FieldType type) const
+void Query::bindValue(SqlStatement &stmt, int index, const QVariant &raw, FieldType type) const
 {
-    const QVariant value = storageValue(raw, type);
-    int rc;
-    if (value.isNull()) {
-        rc = sqlite3_bind_null(stmt, index);
-    } else {
-        switch (value.typeId()) {
-        case QMetaType::LongLong:
-        case QMetaType::Int:
-        case QMetaType::Bool:
-            rc = sqlite3_bind_int64(stmt, index, value.toLongLong());
-            break;
-        case QMetaType::Double:
-            rc = sqlite3_bind_double(stmt, index, value.toDouble());
-            break;
-        case QMetaType::QByteArray: {
-            const QByteArray bytes = value.toByteArray();
-            rc = sqlite3_bind_blob64(stmt, index, bytes.constData(), sqlite3_uint64(bytes.size()), SQLITE_TRANSIENT);
-            break;
-        }
-        default: {
-            const QByteArray text = value.toString().toUtf8();
-            rc = sqlite3_bind_text64(stmt, index, text.constData(), sqlite3_uint64(text.size()), SQLITE_TRANSIENT,
-                                     SQLITE_UTF8);
-            break;
-        }
-        }
-    }
-    if (rc != SQLITE_OK)
-        fail(QString());
+    stmt.bind(index, storageValue(raw, type));
 }
 
 std::unique_ptr<Query> openQuery(Connection &connection, const QString &name, const QStringList &sql,

@@ -35,6 +35,11 @@ QString cardConnectionString(const QString &path)
            QLatin1Char(';') + QStringLiteral("Jet OLEDB:Database Password=") + kDatabasePassword;
 }
 
+QString serverConnectionString(const QString &conninfo)
+{
+    return QStringLiteral("Provider=PostgreSQL;Server=") + quoted(conninfo);
+}
+
 QString exportConnectionString(const QString &path)
 {
     // The path stands as it is, unless it holds a character that would end

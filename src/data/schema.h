@@ -10,6 +10,9 @@ inline const QString kDatabasePassword = QStringLiteral("qlmr.zt");
 
 // The connection string of the card database at `path`.
 QString cardConnectionString(const QString &path);
+// The connection string of the card database on a server: `conninfo` is a
+// libpq connection string or URI.
+QString serverConnectionString(const QString &conninfo);
 // The connection string of an export database copy at `path`.
 QString exportConnectionString(const QString &path);
 

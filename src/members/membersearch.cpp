@@ -49,43 +49,20 @@ CREATE INDEX IF NOT EXISTS stafftbl_find ON stafftbl (name, cname, staffno, card
 CREATE INDEX IF NOT EXISTS stafftbl_expiry ON stafftbl (expiry);
 )SQL";
 
-// One prepared statement, finalized when it goes.
+// One prepared statement of the card database's engine.
 class Statement
 {
 public:
-    Statement(sqlite3 *db, const char *sql) : m_db(db)
-    {
-        if (sqlite3_prepare_v2(db, sql, -1, &m_stmt, nullptr) != SQLITE_OK)
-            fail();
-    }
-    ~Statement() { sqlite3_finalize(m_stmt); }
-    Statement(const Statement &) = delete;
-    Statement &operator=(const Statement &) = delete;
+    Statement(Connection &connection, const char *sql) : m_stmt(connection.engine().prepare(QString::fromLatin1(sql))) {}
 
-    void bind(int index, const QString &text)
-    {
-        const QByteArray bytes = text.toUtf8();
-        sqlite3_bind_text(m_stmt, index, bytes.constData(), int(bytes.size()), SQLITE_TRANSIENT);
-    }
-    void bind(int index, qint64 value) { sqlite3_bind_int64(m_stmt, index, value); }
-    bool step()
-    {
-        const int rc = sqlite3_step(m_stmt);
-        if (rc != SQLITE_ROW && rc != SQLITE_DONE)
-            fail();
-        return rc == SQLITE_ROW;
-    }
-    QString text(int column) const
-    {
-        return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, column)),
-                                 sqlite3_column_bytes(m_stmt, column));
-    }
-    qint64 integer(int column) const { return sqlite3_column_int64(m_stmt, column); }
+    void bind(int index, const QString &text) { m_stmt->bind(index, text); }
+    void bind(int index, qint64 value) { m_stmt->bind(index, value); }
+    bool step() { return m_stmt->next(); }
+    QString text(int column) const { return m_stmt->isNull(column) ? QString() : m_stmt->text(column); }
+    qint64 integer(int column) const { return m_stmt->isNull(column) ? 0 : m_stmt->integer(column); }
 
 private:
-    [[noreturn]] void fail() { throw Error(QString::fromUtf8(sqlite3_errmsg(m_db))); }
-    sqlite3 *m_db;
-    sqlite3_stmt *m_stmt = nullptr;
+    std::unique_ptr<SqlStatement> m_stmt;
 };
 
 // The member columns every search selects, in this order.
@@ -105,7 +82,7 @@ FoundMember readMember(const Statement &s)
 }
 
 // Names the groups of the rows; a group listed twice gives its first name.
-void nameGroups(sqlite3 *db, std::vector<FoundMember> &rows)
+void nameGroups(Connection &db, std::vector<FoundMember> &rows)
 {
     QHash<int, QString> names;
     Statement groups(db, "select gid, gdesc from grptbl order by seq");
@@ -120,7 +97,7 @@ void nameGroups(sqlite3 *db, std::vector<FoundMember> &rows)
 
 // The members with the given keys (integers, so the list is built from
 // numbers only).
-std::vector<FoundMember> membersOf(sqlite3 *db, const std::vector<qint64> &keys)
+std::vector<FoundMember> membersOf(Connection &db, const std::vector<qint64> &keys)
 {
     std::vector<FoundMember> rows;
     if (keys.empty())
@@ -193,10 +170,8 @@ bool MemberSearch::prepare()
     // Looked up on every search: the database under the connection may have
     // been replaced (a restore) since the last one.
     try {
-        Statement present(m_connection.handle(),
-                          "select count(*) from sqlite_master where name in ('stafftbl_find', 'stafftbl_expiry')");
-        present.step();
-        if (present.integer(0) == 2)
+        SqlEngine &engine = m_connection.engine();
+        if (engine.hasIndex(QStringLiteral("stafftbl_find")) && engine.hasIndex(QStringLiteral("stafftbl_expiry")))
             return true;
         m_connection.exec(QString::fromLatin1(kCreateIndexes));
         return true;
@@ -208,7 +183,9 @@ bool MemberSearch::prepare()
 bool MemberSearch::prepareFullText()
 {
     try {
-        Statement present(m_connection.handle(), "select count(*) from sqlite_master where name in (?1, ?2, ?3, ?4)");
+        if (m_connection.isServer())
+            return false; // the embedded engine's full-text tables
+        Statement present(m_connection, "select count(*) from sqlite_master where name in (?1, ?2, ?3, ?4)");
         for (int i = 0; i < 4; ++i)
             present.bind(i + 1, QString::fromLatin1(kSearchObjects[i]));
         present.step();
@@ -229,7 +206,9 @@ FoundMembers MemberSearch::find(const QString &text, Method method, int limit)
         return {};
     prepare();
     Keys keys;
-    if (method == Method::Memory)
+    // On a server the search runs in memory whatever was asked: the other
+    // methods use the embedded engine's own functions.
+    if (method == Method::Memory || m_connection.isServer())
         keys = inMemory(text, limit);
     else if (method == Method::FullText && characterCount(text) >= 3 && prepareFullText())
         keys = fullText(text, limit);
@@ -237,8 +216,8 @@ FoundMembers MemberSearch::find(const QString &text, Method method, int limit)
         keys = scan(text, limit);
     FoundMembers found;
     found.total = keys.total;
-    found.rows = membersOf(m_connection.handle(), keys.keys);
-    nameGroups(m_connection.handle(), found.rows);
+    found.rows = membersOf(m_connection, keys.keys);
+    nameGroups(m_connection, found.rows);
     sortByName(found.rows);
     return found;
 }
@@ -260,7 +239,7 @@ MemberSearch::Keys MemberSearch::scan(const QString &text, int limit)
                                  " or (cardno <> 0 and cast(cardno as text) like ?1 escape '\\')"
                                : "select seq from stafftbl where name like ?1 escape '\\'"
                                  " or cname like ?1 escape '\\' or staffno like ?1 escape '\\'";
-    Statement s(db, sql);
+    Statement s(m_connection, sql);
     s.bind(1, like ? containsPattern(text) : text.toCaseFolded());
     Keys found;
     while (s.step())
@@ -274,13 +253,12 @@ MemberSearch::Keys MemberSearch::scan(const QString &text, int limit)
 
 MemberSearch::Keys MemberSearch::fullText(const QString &text, int limit)
 {
-    sqlite3 *db = m_connection.handle();
     Keys found;
-    Statement count(db, "select count(*) from member_find where member_find match ?1");
+    Statement count(m_connection, "select count(*) from member_find where member_find match ?1");
     count.bind(1, phrase(text));
     count.step();
     found.total = int(count.integer(0));
-    Statement rows(db, "select rowid from member_find where member_find match ?1 order by rowid limit ?2");
+    Statement rows(m_connection, "select rowid from member_find where member_find match ?1 order by rowid limit ?2");
     rows.bind(1, phrase(text));
     rows.bind(2, qint64(limit));
     while (rows.step())
@@ -290,8 +268,16 @@ MemberSearch::Keys MemberSearch::fullText(const QString &text, int limit)
 
 bool MemberSearch::snapshotCurrent()
 {
+    if (m_connection.isServer()) {
+        // Own writes and other stations' announced changes are counted.
+        const bool current = m_snapshot.handle == &m_connection.engine() &&
+                             m_snapshot.changes == qint64(m_connection.changeCount());
+        m_snapshot.handle = &m_connection.engine();
+        m_snapshot.changes = qint64(m_connection.changeCount());
+        return current;
+    }
     sqlite3 *db = m_connection.handle();
-    Statement version(db, "pragma data_version");
+    Statement version(m_connection, "pragma data_version");
     version.step();
     const bool current = m_snapshot.handle == db && m_snapshot.dataVersion == version.integer(0) &&
                          m_snapshot.changes == sqlite3_total_changes64(db);
@@ -304,7 +290,7 @@ bool MemberSearch::snapshotCurrent()
 void MemberSearch::loadSnapshot()
 {
     std::vector<std::pair<qint64, QByteArray>> members;
-    Statement s(m_connection.handle(), "select seq, name, cname, staffno, cardno from stafftbl");
+    Statement s(m_connection, "select seq, name, cname, staffno, cardno from stafftbl");
     const QChar separator(0x1f);
     while (s.step()) {
         QString folded = separator + s.text(1) + separator + s.text(2) + separator + s.text(3) + separator;
@@ -372,21 +358,20 @@ FoundMembers MemberSearch::expiring(ExpiryWindow window, const QDate &today, int
         from = day(today);
         before = day(today.addDays(days + 1));
     }
-    sqlite3 *db = m_connection.handle();
     FoundMembers found;
-    Statement count(db, "select count(*) from stafftbl where expiry >= ?1 and expiry < ?2");
+    Statement count(m_connection, "select count(*) from stafftbl where expiry >= ?1 and expiry < ?2");
     count.bind(1, from);
     count.bind(2, before);
     count.step();
     found.total = int(count.integer(0));
-    Statement rows(db, "select " MEMBER_COLUMNS " from stafftbl where expiry >= ?1 and expiry < ?2"
+    Statement rows(m_connection, "select " MEMBER_COLUMNS " from stafftbl where expiry >= ?1 and expiry < ?2"
                        " order by expiry, name, seq limit ?3");
     rows.bind(1, from);
     rows.bind(2, before);
     rows.bind(3, qint64(limit));
     while (rows.step())
         found.rows.push_back(readMember(rows));
-    nameGroups(db, found.rows);
+    nameGroups(m_connection, found.rows);
     return found;
 }
 
