@@ -179,8 +179,27 @@ void seedRows(SqlEngine &engine, const CardDatabaseSeed &seed)
     }
 }
 
+// Text columns fold case the way citext does: with the database's character
+// type. Only the C character type folds ASCII letters alone, as the embedded
+// file does ('Ä' and 'ä' stay different).
+void checkCharacterType(SqlEngine &engine)
+{
+    auto st = engine.prepare(QStringLiteral("select pg_encoding_to_char(encoding), datctype from pg_database"
+                                            " where datname = current_database()"));
+    if (!st->next())
+        throw Error(QStringLiteral("The server does not list the card database"));
+    const QString encoding = st->text(0), ctype = st->text(1);
+    if (encoding == QLatin1String("UTF8") && (ctype == QLatin1String("C") || ctype == QLatin1String("POSIX")))
+        return;
+    throw Error(QStringLiteral("The card database on the server must hold UTF-8 text with the C character type"
+                               " (it has %1, %2), so that names compare as in the card database file."
+                               " Create it with: createdb --template=template0 --encoding=UTF8 --locale=C <name>")
+                    .arg(encoding, ctype));
+}
+
 void createEverything(SqlEngine &engine, const CardDatabaseSeed &seed)
 {
+    checkCharacterType(engine);
     engine.exec(QStringLiteral(
         "create extension if not exists citext;\n"
         "create or replace function tessary_notify() returns trigger language plpgsql as $body$\n"

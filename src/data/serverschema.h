@@ -13,7 +13,9 @@ namespace tessary {
 // Creates what is missing: the citext extension, the tables, the indexes,
 // the change notification trigger on each table and the seed rows (the
 // DEFAULT group, the layout row, the field catalogue). Never drops or
-// changes data; running it again is harmless. One transaction.
+// changes data; running it again is harmless. One transaction. Refuses a
+// database whose encoding is not UTF-8 or whose character type is not C
+// (names would then fold case beyond ASCII, unlike the embedded file).
 void prepareServerDatabase(SqlEngine &engine, const CardDatabaseSeed &seed);
 
 // Sets each table's key generator so the next new row gets max(seq) + 1;

@@ -24,12 +24,14 @@ public:
     static QString maintenance() { return qEnvironmentVariable("TESSARY_TEST_SERVER"); }
     static bool available() { return !maintenance().isEmpty(); }
 
-    ServerDb()
+    // `ctype`: the database's character type (the card database wants C).
+    explicit ServerDb(const QString &ctype = QStringLiteral("C"))
     {
         static std::atomic<int> counter{0};
         m_name = QStringLiteral("tessary_t_%1_%2").arg(::getpid()).arg(++counter);
         PgEngine admin(maintenance());
-        admin.exec(QStringLiteral("create database %1").arg(m_name));
+        admin.exec(QStringLiteral("create database %1 template template0 encoding 'UTF8' lc_collate 'C' lc_ctype '%2'")
+                       .arg(m_name, ctype));
     }
     ~ServerDb()
     {

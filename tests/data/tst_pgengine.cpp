@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <libpq-fe.h>
 #include <sqlite3.h>
 
 #include <limits>
@@ -77,6 +78,8 @@ private slots:
     void connectFailureSaysWhy_data();
     void connectFailureSaysWhy();
 
+    void connectionSettings_data();
+    void connectionSettings();
     void valuesRoundTrip_data();
     void valuesRoundTrip();
     void rowsAffectedCountsChangedRows();
@@ -131,6 +134,37 @@ void TestPgEngine::connectFailureSaysWhy()
     QVERIFY2(message.startsWith(QStringLiteral("Cannot connect to the card database server: ")), qPrintable(message));
     QVERIFY2(message.contains(reason), qPrintable(message));
     QCOMPARE(message, message.trimmed());
+}
+
+void TestPgEngine::connectionSettings_data()
+{
+    QTest::addColumn<QString>("extra");
+    QTest::addColumn<QString>("timeout");
+    QTest::addColumn<QString>("application");
+    QTest::newRow("defaults") << "" << "10" << "tessary";
+    QTest::newRow("own choices") << " connect_timeout=3 application_name=desk" << "3" << "desk";
+    QTest::newRow("encoding is always UTF8") << " client_encoding=LATIN1" << "10" << "tessary";
+}
+
+void TestPgEngine::connectionSettings()
+{
+    NEED_SERVER();
+    QFETCH(QString, extra);
+    QFETCH(QString, timeout);
+    QFETCH(QString, application);
+    PgEngine engine(ServerDb::maintenance() + extra);
+    QString used;
+    PQconninfoOption *options = PQconninfo(engine.handle());
+    for (PQconninfoOption *o = options; o && o->keyword; ++o) {
+        if (qstrcmp(o->keyword, "connect_timeout") == 0)
+            used = QString::fromUtf8(o->val);
+    }
+    PQconninfoFree(options);
+    QCOMPARE(used, timeout);
+    auto st = engine.prepare(QStringLiteral("select current_setting('application_name'), current_setting('client_encoding')"));
+    QVERIFY(st->next());
+    QCOMPARE(st->text(0), application);
+    QCOMPARE(st->text(1), QStringLiteral("UTF8"));
 }
 
 void TestPgEngine::valuesRoundTrip_data()
@@ -421,8 +455,8 @@ void TestPgEngine::textComparesLikeEmbeddedNoCase()
     ServerDb db;
     PgEngine engine(db.conninfo());
     prepareServerDatabase(engine, CardDatabaseSeed{});
-    const QStringList names{QStringLiteral("b"), QStringLiteral("Ann"), QStringLiteral("ann"), QStringLiteral("Ä"),
-                            QStringLiteral("ä"), QStringLiteral("_x"), QStringLiteral("Z"), QStringLiteral("ANN2"),
+    const QStringList names{QStringLiteral("b"), QStringLiteral("Ann"), QStringLiteral("ann"), QStringLiteral("ä"),
+                            QStringLiteral("Ä"), QStringLiteral("_x"), QStringLiteral("Z"), QStringLiteral("ANN2"),
                             QStringLiteral("é"), QStringLiteral("a b"), QStringLiteral("[")};
     sqlite3 *lite = nullptr;
     sqlite3_open(":memory:", &lite);
@@ -456,6 +490,15 @@ void TestPgEngine::textComparesLikeEmbeddedNoCase()
     longName->reset();
     longName->bind(1, QString(256, QLatin1Char('x')));
     QVERIFY(errorOf([&] { longName->next(); }).contains(QStringLiteral("check constraint")));
+
+    // A database whose character type folds beyond ASCII is refused, and
+    // nothing is created in it.
+    ServerDb unicode(QStringLiteral("C.UTF-8"));
+    PgEngine other(unicode.conninfo());
+    const QString refused = errorOf([&] { prepareServerDatabase(other, CardDatabaseSeed{}); });
+    QVERIFY2(refused.contains(QStringLiteral("--locale=C")), qPrintable(refused));
+    QVERIFY(!other.inTransaction());
+    QVERIFY(!other.hasTable(QStringLiteral("grptbl")));
 }
 
 void TestPgEngine::writesAreNotified()
