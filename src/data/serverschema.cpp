@@ -200,6 +200,9 @@ void checkCharacterType(SqlEngine &engine)
 void createEverything(SqlEngine &engine, const CardDatabaseSeed &seed)
 {
     checkCharacterType(engine);
+    // Two stations preparing at once: the second waits for the first, then
+    // finds everything in place.
+    engine.exec(QStringLiteral("select pg_advisory_xact_lock(hashtext('tessary prepare'))"));
     engine.exec(QStringLiteral(
         "create extension if not exists citext;\n"
         "create or replace function tessary_notify() returns trigger language plpgsql as $body$\n"
