@@ -1,6 +1,7 @@
 # make run   - install what is missing, build, prepare the program folder, start the program
 # make test  - install what is missing, build with sanitizers, run every test headless
-# make bench - build optimised and run the benchmarks
+# make bench - build optimised and run the benchmarks (the server engine's on a
+#              private PostgreSQL cluster, scripts/pg-cluster.sh)
 # make install PREFIX=/usr/local - build and install the program, tessary-mkdb,
 #              the desktop entry, the icon and the AppStream metadata
 # make clean - remove build folders (never the operator's card database)
@@ -47,8 +48,14 @@ test: deps $(TEST_BUILD)/CMakeCache.txt
 install: build
 	cmake --install $(BUILD) --prefix $(PREFIX)
 
+# The benchmarks find the private cluster through TESSARY_TEST_SERVER; it is
+# stopped and removed when they end, however they end.
+BENCH_PG_DIR ?= /tmp/tpg-bench-$(shell id -u)
+
 bench: build
-	@for b in $(BUILD)/bin/bench_*; do echo "== $$b"; $$b || exit 1; done
+	@out=$$(sh scripts/pg-cluster.sh start $(BENCH_PG_DIR)) || exit 1; eval "$$out"; \
+	trap 'sh scripts/pg-cluster.sh stop "$$TESSARY_PG_DIR"' EXIT; trap 'exit 130' INT TERM; \
+	for b in $(BUILD)/bin/bench_*; do echo "== $$b"; $$b || exit 1; done
 
 # Removes the build folders only; the program folder and its card database stay.
 clean:

@@ -11,6 +11,7 @@ libjpeg62-turbo-dev libjpeg-turbo-progs libfreexl-dev libsqlite3-dev
 fonts-liberation2 fonts-wqy-microhei
 python3-xlwt python3-openpyxl
 libquazip1-qt6-dev libcsv-dev
+postgresql libpq-dev
 "
 
 missing=""
