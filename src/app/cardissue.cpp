@@ -4,6 +4,7 @@
 // The window holds at most one reader link: the port box is disabled while
 // the reader is on, so only one port can be in use at a time.
 #include "mainwindow.h"
+#include "members/memberstore.h"
 
 #include "data/errors.h"
 #include "data/prompts.h"
@@ -155,12 +156,17 @@ void TVaraDavuz::CardCodeReceived(bool, qint32 port, qint32 code, const QDateTim
         ShowErrorBox(QStringLiteral("Card no is used by ") + holder.name);
         return;
     }
+    // The member highlighted, checked to be as this station read it.
+    MemberStore store(m_data);
+    const MemberRef member = store.current();
     try {
-        staff.edit();
-        staff.fieldByName(QStringLiteral("cardno")).setInteger(code);
-        staff.post();
+        store.setCardNumber(member.seq == m_shown.seq ? m_shown : member, code);
+        if (member.seq == m_shown.seq)
+            m_shown = store.member(member.seq); // as written here
+    } catch (const RowChangedError &) {
+        showChangedElsewhere(member.seq);
+        return;
     } catch (...) {
-        staff.cancel();
         ShowErrorBox(QStringLiteral("Cannot update database. Please retry!"));
         return;
     }
@@ -191,12 +197,16 @@ void TVaraDavuz::bClearNoClick()
     Query &staff = m_data.QStaff;
     if (staff.eof())
         return;
+    MemberStore store(m_data);
+    const MemberRef member = store.current();
     try {
-        staff.edit();
-        staff.fieldByName(QStringLiteral("cardno")).setInteger(0);
-        staff.post();
+        store.setCardNumber(member.seq == m_shown.seq ? m_shown : member, 0);
+        if (member.seq == m_shown.seq)
+            m_shown = store.member(member.seq); // as written here
+    } catch (const RowChangedError &) {
+        showChangedElsewhere(member.seq);
+        return;
     } catch (...) {
-        staff.cancel();
         ShowErrorBox(QStringLiteral("Cannot clear the card no."));
         return;
     }

@@ -70,8 +70,18 @@ void TVaraDavuz::bRemoveClick()
 void TVaraDavuz::MoveMemberToGroup(int groupId)
 {
     // A member that cannot be moved stays where it was.
-    if (MemberStore(m_data).moveCurrent(groupId)) {
-        ShowSelectedGroup();
-        ShowCurrentMember();
+    MemberStore store(m_data);
+    const MemberRef member = store.current();
+    if (!member.valid())
+        return;
+    try {
+        store.move(member.seq == m_shown.seq ? m_shown : member, groupId);
+    } catch (const RowChangedError &) {
+        showChangedElsewhere(member.seq);
+        return;
+    } catch (const Error &) {
+        return;
     }
+    ShowSelectedGroup();
+    ShowCurrentMember();
 }

@@ -492,6 +492,7 @@ void TVaraDavuz::connectListing()
     connect(&m_data.QStaff, &Query::currentRowChanged, this, [this](int row) { syncGridToQuery(row); });
     // Commands below the window that change the database wholesale (import,
     // restore) announce it on the connection; the window lists it again.
+    connectLiveUpdates();
     connect(&m_data.src, &Connection::dataChanged, this, [this] {
         guarded([this] {
             // The group list is read again: the command wrote through
@@ -566,12 +567,19 @@ void TVaraDavuz::startUp()
             prepareDataFolder(ProgramFolder);
         if (!QDir::setCurrent(ProgramFolder))
             throw Error(QStringLiteral("Cannot change to the folder %1").arg(ProgramFolder));
-        DatabasePath = ProgramFolder + QStringLiteral("cardinfo.mdb");
-        if (!lockDatabase())
-            return;
-
+        // The setting `Server` puts the card database on a server; the file
+        // and its lock are then not used.
+        const QString server = ReadStringSetting(QStringLiteral("Server"), QString()).trimmed();
         m_data.src.disconnect();
-        m_data.src.setConnectionString(cardConnectionString(DatabasePath));
+        if (server.isEmpty()) {
+            DatabasePath = ProgramFolder + QStringLiteral("cardinfo.mdb");
+            if (!lockDatabase())
+                return;
+            m_data.src.setConnectionString(cardConnectionString(DatabasePath));
+        } else {
+            DatabasePath.clear();
+            m_data.src.setConnectionString(serverConnectionString(server));
+        }
         m_data.src.connect();
         m_data.QGroup.open();
         // The member list is opened for the group shown, never on every
@@ -741,6 +749,8 @@ void TVaraDavuz::ShowCurrentMember()
     m_photoChanged = false;
     imgPhoto->setPicture(LoadPictureFromBlob(m_shownPhoto));
     ShowPictureSize(*imgPhoto);
+    m_shown = MemberStore(m_data).current();
+    m_shownTexts = paneTexts();
 }
 
 void TVaraDavuz::ClearDetails()
@@ -757,4 +767,6 @@ void TVaraDavuz::ClearDetails()
     imgPhoto->setPicture(blank);
     m_shownPhoto.clear();
     m_photoChanged = false;
+    m_shown = MemberRef();
+    m_shownTexts = paneTexts();
 }

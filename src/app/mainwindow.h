@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/datasrc.h"
+#include "members/memberstore.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -21,6 +22,7 @@ class QMenu;
 class QPushButton;
 class QSpinBox;
 class QTableView;
+class QTimer;
 class TRfidReader;
 
 namespace tessary {
@@ -199,6 +201,20 @@ private:
     // Rebuilds the context menu, lists the members of CurrentGroupId and
     // refreshes the counts.
     void listCurrentGroup();
+    // Live lists (liveupdate.cpp): another station changed the card
+    // database; the group list, the member list and the counts follow,
+    // keeping the group and member shown, and the edits typed in the pane.
+    void connectLiveUpdates();
+    void followRemoteChanges();
+    // Lists the current group again and makes the member `seq` current
+    // where it is still listed.
+    void relistKeeping(qint64 seq);
+    // A save or move found the member changed at another station: says so
+    // and shows the member as it is now.
+    void showChangedElsewhere(qint64 seq);
+    // True when the pane holds edits: it differs from what it was filled with.
+    bool paneEdited() const;
+    QStringList paneTexts() const;
     void showAbout();
     // "Card Layout": the layout dialog, modal; its previews go to cardOutput.
     void actLayoutExecute();
@@ -210,6 +226,10 @@ private:
     // has changed the picture since it was shown.
     QByteArray m_shownPhoto;
     bool m_photoChanged = false;
+    // The member shown in the pane as it was read, and what the pane showed.
+    tessary::MemberRef m_shown;
+    QStringList m_shownTexts;
+    QTimer *m_remoteChange = nullptr;
     void changePhoto(const std::function<void()> &command);
     std::unique_ptr<tessary::QueryTableModel> m_model;
     std::unique_ptr<TRfidReader> m_reader;

@@ -10,6 +10,7 @@
 #include "data/prompts.h"
 #include "data/scopeexit.h"
 #include "data/settings.h"
+#include "members/keyedrows.h"
 #include "members/memberstore.h"
 #include "photoui/imagecontrol.h"
 #include "photo/picture.h"
@@ -36,6 +37,17 @@ void TVaraDavuz::connectMemberEditing()
 
 void TVaraDavuz::StoreDetails()
 {
+    // The member the name names in the listed group is the one written
+    // over; when that is the member shown, it must still hold what the pane
+    // was filled with.
+    Query &staff = m_data.QStaff;
+    MemberStore store(m_data);
+    MemberRef target;
+    if (staff.recordCount() > 0 && staff.locate(QStringLiteral("name"), eName->text())) {
+        target = store.current();
+        if (target.seq == m_shown.seq)
+            target = m_shown;
+    }
     MemberDetails details;
     details.name = eName->text();
     details.cname = eCname->text();
@@ -51,7 +63,20 @@ void TVaraDavuz::StoreDetails()
     const bool encode = m_photoChanged || m_shownPhoto.isEmpty();
     details.photoChanged = m_photoChanged;
     details.photo = encode ? SavePictureToBlob(imgPhoto->picture()) : m_shownPhoto;
-    MemberStore(m_data).store(details, CurrentGroupId);
+    store.save(target, details, CurrentGroupId);
+}
+
+void TVaraDavuz::showChangedElsewhere(qint64 seq)
+{
+    // The pane shows the member as it is stored now (or nothing when it is
+    // gone), so the operator sees what the other station wrote.
+    ShowErrorBox(RowChangedError().message());
+    relistKeeping(seq);
+    if (seekRow(m_data.QStaff, seq))
+        ShowCurrentMember();
+    else
+        ClearDetails();
+    UpdateCounts();
 }
 
 void TVaraDavuz::bSaveClick()
@@ -78,6 +103,9 @@ void TVaraDavuz::bSaveClick()
     bool stored = true;
     try {
         StoreDetails();
+    } catch (const RowChangedError &) {
+        showChangedElsewhere(m_shown.seq);
+        return;
     } catch (...) {
         ShowPostError();
         stored = false;
@@ -93,7 +121,9 @@ void TVaraDavuz::bDeleteClick()
 {
     Query &staff = m_data.QStaff;
     if (staff.isOpen() && staff.recordCount() > 0 && ConfirmDelete()) {
-        MemberStore(m_data).deleteCurrent();
+        // The member highlighted when the question was answered.
+        MemberStore store(m_data);
+        store.remove(store.current().seq);
         ShowCurrentMember();
     }
     UpdateCounts();

@@ -21,6 +21,14 @@ private:
     std::string m_utf8;
 };
 
+// A write refused because another row holds the same value of a unique
+// key (on the server: a concurrent station took it first).
+class UniqueKeyError : public Error
+{
+public:
+    using Error::Error;
+};
+
 // A save found its row changed or deleted since it was read (by another
 // station, or another window): nothing was written.
 class RowChangedError : public Error

@@ -381,6 +381,8 @@ Error PgEngine::failure(const QString &message, const QString &sqlState)
 {
     m_lastError = message;
     m_lastSqlState = sqlState;
+    if (sqlState == QLatin1String("23505"))
+        throw UniqueKeyError(message);
     return Error(message);
 }
 

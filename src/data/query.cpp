@@ -3,6 +3,7 @@
 #include "errors.h"
 #include "datetext.h"
 #include "jetsql.h"
+#include "scopeexit.h"
 
 #include <QLocale>
 #include <QSet>
@@ -468,6 +469,7 @@ void Query::append()
 
 void Query::cancel()
 {
+    m_expected.clear();
     if (m_state == State::Insert) {
         m_state = State::Browse;
         m_buffer.clear();
@@ -487,6 +489,8 @@ void Query::post()
     requireUpdatable();
     if (m_state != State::Edit && m_state != State::Insert)
         return;
+    // The expectation serves this post only.
+    OnExit forget([this] { m_expected.clear(); });
     try {
         if (m_state == State::Insert) {
             postTable(0);
@@ -542,6 +546,7 @@ void Query::unchangedRowCondition(int table, QStringList &conditions, QVariantLi
     const Row &row = rowAt(m_current);
     if (!row.found)
         throw RowChangedError();
+    const QVariantList &stored = m_expected.size() == m_columns.size() ? m_expected : QVariantList(row.stored);
     for (int c = 0; c < m_columns.size(); ++c) {
         const Column &col = m_columns.at(c);
         if (col.table != table || col.type == FieldType::AutoInc)
@@ -552,7 +557,7 @@ void Query::unchangedRowCondition(int table, QStringList &conditions, QVariantLi
         else if (col.type == FieldType::Text || col.type == FieldType::AnsiText || col.type == FieldType::DateTime)
             ref = engine.exactText(ref);
         conditions << engine.sameValue(ref, QStringLiteral("?"));
-        values << row.stored.at(c);
+        values << stored.at(c);
     }
 }
 
@@ -693,6 +698,13 @@ void Query::deleteRows(int count)
     }
     m_connection->noteWrite();
     forgetDeletedRows(count);
+}
+
+QVariantList Query::storedValues(int row)
+{
+    if (!m_lazy || row < 0 || row >= recordCount())
+        return {};
+    return QVariantList(rowAt(row).stored.begin(), rowAt(row).stored.end());
 }
 
 qint64 Query::rowId(int row) const

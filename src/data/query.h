@@ -137,6 +137,15 @@ public:
 
     // A row's value without moving the current row (for views).
     QVariant valueAt(int row, int column);
+    // The values of `row` as stored when it was read (a blob by its
+    // length); empty for a row out of range or a result read whole.
+    QVariantList storedValues(int row);
+    // The next post of the row in edit writes only over a row that holds
+    // `stored` (as storedValues gave them, perhaps long before), rather
+    // than over one holding what this query read last. A row found changed
+    // fails with RowChangedError.
+    void expectStored(const QVariantList &stored) { m_expected = stored; }
+
     // The row id (SQLite's rowid, which `seq` names in the card database's
     // tables) of a row of the first table, without reading the row; -1 for
     // a row out of range or a result read whole.
@@ -235,6 +244,7 @@ private:
     Stmt m_fetchStmt;
     Stmt m_deleteStmt;
     qint64 m_insertedKey = -1;
+    QVariantList m_expected;
 };
 
 // A query of its own on `connection`, declared with `columns` and opened on

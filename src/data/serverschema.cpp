@@ -80,14 +80,16 @@ struct IndexSpec
     const char *table;
     const char *columns;
     bool unique = false;
+    const char *where = nullptr;
 };
 
 const IndexSpec kIndexes[] = {
     {"grptbl_gdesc", "grptbl", "gdesc"},
     {"grptbl_gid", "grptbl", "gid"},
     // Server only: two stations creating a group at once cannot take the
-    // same gid; the loser retries.
-    {"grptbl_gid_key", "grptbl", "gid", true},
+    // same gid; the loser retries. A new group holds gid 0 (the DEFAULT
+    // group's) until its own key is known, inside its transaction.
+    {"grptbl_gid_key", "grptbl", "gid", true, "gid <> 0"},
     {"stafftbl_name", "stafftbl", "name"},
     {"stafftbl_gid_name", "stafftbl", "gid, name"},
     {"stafftbl_gid_staffno", "stafftbl", "gid, staffno, name"},
@@ -215,9 +217,12 @@ void createEverything(SqlEngine &engine, const CardDatabaseSeed &seed)
     for (const TableSpec &table : tables())
         createTable(engine, table);
     for (const IndexSpec &index : kIndexes) {
-        engine.exec(QStringLiteral("create %1index if not exists %2 on %3 (%4)")
-                        .arg(index.unique ? QStringLiteral("unique ") : QString(), quotedName(index.name),
-                             quotedName(index.table), QLatin1String(index.columns)));
+        QString sql = QStringLiteral("create %1index if not exists %2 on %3 (%4)")
+                          .arg(index.unique ? QStringLiteral("unique ") : QString(), quotedName(index.name),
+                               quotedName(index.table), QLatin1String(index.columns));
+        if (index.where)
+            sql += QStringLiteral(" where ") + QLatin1String(index.where);
+        engine.exec(sql);
     }
     seedRows(engine, seed);
 }

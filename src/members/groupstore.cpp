@@ -16,24 +16,41 @@ std::optional<int> GroupStore::idOf(const QString &name)
 
 int GroupStore::create(const QString &name)
 {
+    // Another station may take the same group id between the check and the
+    // commit; the server's unique index then refuses this one, which is
+    // made again under a new key.
+    constexpr int kAttempts = 5;
+    for (int attempt = 1;; ++attempt) {
+        try {
+            return createOnce(name);
+        } catch (const UniqueKeyError &) {
+            if (attempt == kAttempts)
+                throw;
+        }
+    }
+}
+
+int GroupStore::createOnce(const QString &name)
+{
     // One transaction: a group is never left with the id of the DEFAULT
     // group between its two stores. A failure rolls both back, which also
     // reads the group query again without the new row.
     Transaction transaction(*m_groups.connection());
     m_groups.last();
     m_groups.append();
-    int seq = 0;
+    int gid = 0;
     try {
         m_groups.fieldByName(QStringLiteral("gdesc")).setString(name);
         m_groups.fieldByName(QStringLiteral("gid")).setInteger(kUngroupedId);
         m_groups.post();
-        seq = m_groups.fieldByName(QStringLiteral("seq")).asInteger();
-        if (seq > kLargestGroupId)
+        const int seq = m_groups.fieldByName(QStringLiteral("seq")).asInteger();
+        gid = freeGroupId(seq);
+        if (gid > kLargestGroupId)
             throw Error(QStringLiteral("Cannot create the group \"%1\": all %2 group numbers have been used")
                             .arg(name)
                             .arg(kLargestGroupId));
         m_groups.edit();
-        m_groups.fieldByName(QStringLiteral("gid")).setInteger(seq);
+        m_groups.fieldByName(QStringLiteral("gid")).setInteger(gid);
         m_groups.post();
     } catch (...) {
         if (m_groups.isOpen() && m_groups.state() != Query::State::Browse)
@@ -41,7 +58,27 @@ int GroupStore::create(const QString &name)
         throw;
     }
     transaction.commit();
-    return seq;
+    return gid;
+}
+
+int GroupStore::freeGroupId(int seq)
+{
+    // A group's id is its own key, unless another group holds that id
+    // already (one restored or imported from elsewhere): two groups never
+    // share an id, so the next free one above is taken.
+    auto ids = openQuery(*m_groups.connection(), QStringLiteral("groupIds"),
+                         {QStringLiteral("select gid from grptbl where gid >= ") + QString::number(seq),
+                          QStringLiteral("order by gid")},
+                         {});
+    int gid = seq;
+    for (ids->first(); !ids->eof(); ids->next()) {
+        const int taken = ids->fieldByName(QStringLiteral("gid")).asInteger();
+        if (taken == gid)
+            ++gid;
+        else if (taken > gid)
+            break;
+    }
+    return gid;
 }
 
 bool GroupStore::remove(const QString &name, Query &members)

@@ -24,7 +24,7 @@ public:
     std::optional<int> idOf(const QString &name);
 
     // Appends a group named `name` and gives it the id of its own row key
-    // (`gid` := `seq`); the new group is the query's current row and the
+    // (`gid` := `seq`, or the next id above that no group holds); the new group is the query's current row and the
     // answer is its id. Both stores are one transaction: a key above 32767,
     // or any failure, rolls the new row back, so no half-made group stays
     // behind with the id of the DEFAULT group, and throws tessary::Error.
@@ -38,6 +38,10 @@ public:
     bool remove(const QString &name, Query &members);
 
 private:
+    int createOnce(const QString &name);
+    // The first group id from `seq` on that no other group holds.
+    int freeGroupId(int seq);
+
     Query &m_groups;
 };
 

@@ -46,7 +46,7 @@ bool withRow(Query &shared, const QString &table, qint64 key, const std::functio
     if (key < 0)
         return false;
     Query own(shared.connection(), QStringLiteral("keyedRow"));
-    own.setSql({QStringLiteral("select * from ") + table, QStringLiteral("where rowid=") + QString::number(key)});
+    own.setSql({QStringLiteral("select * from ") + table, QStringLiteral("where seq=") + QString::number(key)});
     own.setDeclaredColumns(table == QLatin1String("grptbl") ? groupColumns() : memberColumns());
     own.open();
     if (own.isEmpty())

@@ -1,6 +1,7 @@
 #include "members/memberstore.h"
 
 #include <algorithm>
+#include <functional>
 
 #include "data/connection.h"
 #include "data/datasrc.h"
@@ -64,6 +65,99 @@ bool MemberStore::store(const MemberDetails &details, int groupId)
     return found;
 }
 
+namespace {
+
+// Writes the member's details into the row in edit of `row`.
+void writeDetails(Query &row, const MemberDetails &details, int groupId, bool isNew)
+{
+    row.fieldByName(QStringLiteral("gid")).setInteger(groupId);
+    row.fieldByName(QStringLiteral("cardno")).setInteger(0);
+    row.fieldByName(QStringLiteral("name")).setString(details.name);
+    row.fieldByName(QStringLiteral("cname")).setString(details.cname);
+    row.fieldByName(QStringLiteral("staffno")).setString(QString::fromLocal8Bit(details.staffno.toLocal8Bit()));
+    row.fieldByName(QStringLiteral("post")).setString(details.post);
+    row.fieldByName(QStringLiteral("remark")).setString(details.remark);
+    row.fieldByName(QStringLiteral("datejoin")).setString(dayMonthYearText(details.joined));
+    row.fieldByName(QStringLiteral("expiry")).setString(dayMonthYearText(details.expiry));
+    // An existing member's photo is written only when the operator changed
+    // the picture: its stored bytes stay as they are.
+    if (isNew || details.photoChanged)
+        row.fieldByName(QStringLiteral("photo")).setBytes(details.photo);
+}
+
+// Edits the member `target` through `edit` and posts it, checked against
+// what was read. Throws RowChangedError when the member is gone.
+void editMember(Query &list, const MemberRef &target, const std::function<void(Query &)> &edit)
+{
+    const bool found = withRow(list, QStringLiteral("stafftbl"), target.seq, [&](Query &row) {
+        row.edit();
+        try {
+            row.expectStored(target.stored);
+            edit(row);
+            row.post();
+        } catch (...) {
+            if (row.isOpen())
+                row.cancel();
+            throw;
+        }
+    });
+    if (!found)
+        throw RowChangedError();
+}
+
+} // namespace
+
+MemberRef MemberStore::current()
+{
+    Query &staff = m_data.QStaff;
+    if (!staff.isOpen() || staff.recordCount() == 0 || staff.recNo() < 0 || staff.recNo() >= staff.recordCount())
+        return {};
+    return MemberRef{staff.rowId(staff.recNo()), staff.storedValues(staff.recNo())};
+}
+
+MemberRef MemberStore::member(qint64 seq)
+{
+    MemberRef ref;
+    withRow(m_data.QStaff, QStringLiteral("stafftbl"), seq, [&](Query &row) {
+        ref = MemberRef{seq, row.storedValues(row.recNo())};
+    });
+    return ref;
+}
+
+void MemberStore::save(const MemberRef &target, const MemberDetails &details, int groupId)
+{
+    if (target.valid()) {
+        editMember(m_data.QStaff, target, [&](Query &row) { writeDetails(row, details, groupId, false); });
+        return;
+    }
+    Query &staff = m_data.QStaff;
+    staff.append();
+    try {
+        writeDetails(staff, details, groupId, true);
+        staff.post();
+    } catch (...) {
+        staff.cancel();
+        throw;
+    }
+}
+
+void MemberStore::remove(qint64 seq)
+{
+    withRow(m_data.QStaff, QStringLiteral("stafftbl"), seq, [](Query &row) { row.deleteRow(); });
+}
+
+void MemberStore::move(const MemberRef &target, int groupId)
+{
+    editMember(m_data.QStaff, target,
+               [groupId](Query &row) { row.fieldByName(QStringLiteral("gid")).setInteger(groupId); });
+}
+
+void MemberStore::setCardNumber(const MemberRef &target, qint32 cardNo)
+{
+    editMember(m_data.QStaff, target,
+               [cardNo](Query &row) { row.fieldByName(QStringLiteral("cardno")).setInteger(cardNo); });
+}
+
 bool MemberStore::deleteCurrent()
 {
     Query &staff = m_data.QStaff;
@@ -98,6 +192,7 @@ int MemberStore::deleteAll(ProgressSink &progress)
     // The rows listed now are the ones deleted, whatever the list shows
     // later on.
     const std::vector<qint64> keys = rowKeys(staff);
+    const bool server = staff.connection()->isServer();
     Transaction transaction(*staff.connection());
     int deleted = 0;
     try {
@@ -118,6 +213,10 @@ int MemberStore::deleteAll(ProgressSink &progress)
                     next += size_t(run);
                     continue;
                 } catch (const Error &) {
+                    // On a server a failed statement ends the transaction:
+                    // nothing of the deletion stays.
+                    if (server)
+                        throw;
                 }
             }
             const size_t end = next + size_t(std::max(run, 1));
@@ -128,7 +227,10 @@ int MemberStore::deleteAll(ProgressSink &progress)
             }
         }
     } catch (...) {
-        transaction.commit();
+        // Another station sees all of a deletion on a server or none of it;
+        // the file keeps the rows deleted before the failing one.
+        if (!server)
+            transaction.commit();
         throw;
     }
     transaction.commit();

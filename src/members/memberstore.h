@@ -34,6 +34,18 @@ struct MemberDetails
 // month, four-digit year.
 QString dayMonthYearText(const QDate &date);
 
+// A member as this station read it: its key and its stored values then. A
+// save or move through it writes only over a member that still holds those
+// values, so a change made meanwhile at another station is never
+// overwritten (RowChangedError). An invalid reference (`seq` < 0) names no
+// member.
+struct MemberRef
+{
+    qint64 seq = -1;
+    QVariantList stored;
+    bool valid() const { return seq >= 0; }
+};
+
 // The rules for members on the data module's queries: the listed members
 // (`QStaff`) and all members (`QAllStaff`). No widgets.
 class MemberStore
@@ -53,12 +65,38 @@ public:
     // overwritten.
     bool store(const MemberDetails &details, int groupId);
 
+    // The listed member that is current, as the list read it; invalid when
+    // the list is empty or closed.
+    MemberRef current();
+    // The member with key `seq` as the list read it, or else as stored now.
+    MemberRef member(qint64 seq);
+
+    // Stores the member into the group `groupId`: over the member `target`
+    // when it is valid (checked to hold what was read), else as a new
+    // member. The card number becomes 0; the photo of an existing member is
+    // written only when the operator changed it. The list shows the member
+    // afterwards when it lists it. Throws RowChangedError when the member was
+    // changed or deleted meanwhile, tessary::Error on other failures.
+    void save(const MemberRef &target, const MemberDetails &details, int groupId);
+
+    // Deletes the member with key `seq`. A member already deleted (at
+    // another station) is gone all the same: not an error.
+    void remove(qint64 seq);
+
+    // Moves the member `target` to the group `groupId`; throws as save does.
+    void move(const MemberRef &target, int groupId);
+
+    // Gives the member `target` the card number `cardNo` (0 clears it);
+    // throws as save does.
+    void setCardNumber(const MemberRef &target, qint32 cardNo);
+
     // Deletes the current listed member; false when the list is empty.
     bool deleteCurrent();
 
     // Deletes every listed member, from the first row, in one transaction,
     // with one progress step per row. When a deletion fails, the deletions
-    // before it are committed and the error passes on. Answers the number of
+    // before it are committed (on a server: none is, so other stations see
+    // all of it or nothing) and the error passes on. Answers the number of
     // members deleted.
     int deleteAll(ProgressSink &progress);
 

@@ -27,7 +27,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <sqlite3.h>
+#include "data/pgengine.h"
+#include "data/serverschema.h"
+#include "data/sqliteengine.h"
+#include "../data/serverdb.h"
 
 #include <memory>
 #include <optional>
@@ -45,10 +48,20 @@ inline void useTemporarySettings()
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, folder.path());
 }
 
+// The card database server the program folders of this run use (see
+// ProgramFolder); clearing the settings keeps it.
+inline QString &serverOfThisRun()
+{
+    static QString conninfo;
+    return conninfo;
+}
+
 inline void clearSettings()
 {
     QSettings s(QStringLiteral("KESMAR"), QStringLiteral("VaraDavuz"));
     s.clear();
+    if (!serverOfThisRun().isEmpty())
+        s.setValue(QStringLiteral("Server"), serverOfThisRun());
     s.sync();
 }
 
@@ -100,6 +113,13 @@ class DbFile
 {
 public:
     explicit DbFile(QString path) : m_path(std::move(path)) {}
+    // The card database on a server instead of a file.
+    static DbFile server(const QString &conninfo)
+    {
+        DbFile db{QString()};
+        db.m_conninfo = conninfo;
+        return db;
+    }
 
     void exec(const QString &sql, const QVariantList &binds = {}) const { run(sql, binds, nullptr); }
 
@@ -138,63 +158,42 @@ public:
 private:
     void run(const QString &sql, const QVariantList &binds, QList<QVariantList> *out) const
     {
-        sqlite3 *db = nullptr;
-        if (sqlite3_open_v2(m_path.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
-            sqlite3_close(db);
-            throw tessary::Error(QStringLiteral("cannot open ") + m_path);
-        }
-        sqlite3_busy_timeout(db, 2000);
-        sqlite3_stmt *stmt = nullptr;
-        const QByteArray text = sql.toUtf8();
-        if (sqlite3_prepare_v2(db, text.constData(), int(text.size()), &stmt, nullptr) != SQLITE_OK) {
-            const QString message = QString::fromUtf8(sqlite3_errmsg(db));
-            sqlite3_close(db);
-            throw tessary::Error(message + QStringLiteral(": ") + sql);
-        }
-        for (int i = 0; i < binds.size(); ++i) {
-            const QVariant &v = binds.at(i);
-            if (v.isNull()) {
-                sqlite3_bind_null(stmt, i + 1);
-            } else if (v.typeId() == QMetaType::QByteArray) {
-                const QByteArray b = v.toByteArray();
-                sqlite3_bind_blob(stmt, i + 1, b.constData(), int(b.size()), SQLITE_TRANSIENT);
-            } else if (v.typeId() == QMetaType::Int || v.typeId() == QMetaType::LongLong) {
-                sqlite3_bind_int64(stmt, i + 1, v.toLongLong());
-            } else {
-                const QByteArray s = v.toString().toUtf8();
-                sqlite3_bind_text(stmt, i + 1, s.constData(), int(s.size()), SQLITE_TRANSIENT);
+        std::unique_ptr<tessary::SqlEngine> engine;
+        if (m_conninfo.isEmpty())
+            engine = std::make_unique<tessary::SqliteEngine>(m_path);
+        else
+            engine = std::make_unique<tessary::PgEngine>(m_conninfo);
+        const bool insert = sql.trimmed().startsWith(QLatin1String("insert"), Qt::CaseInsensitive);
+        try {
+            auto stmt = engine->prepare(insert ? engine->insertReturningKey(sql) : sql);
+            for (int i = 0; i < binds.size(); ++i)
+                stmt->bind(i + 1, binds.at(i));
+            if (insert) {
+                m_lastId = engine->insertedKey(*stmt);
+                return;
             }
-        }
-        int rc;
-        while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-            if (!out)
-                continue;
-            QVariantList row;
-            for (int c = 0; c < sqlite3_column_count(stmt); ++c) {
-                switch (sqlite3_column_type(stmt, c)) {
-                case SQLITE_NULL: row << QVariant(); break;
-                case SQLITE_INTEGER: row << QVariant(qlonglong(sqlite3_column_int64(stmt, c))); break;
-                case SQLITE_FLOAT: row << QVariant(sqlite3_column_double(stmt, c)); break;
-                case SQLITE_BLOB:
-                    row << QVariant(QByteArray(static_cast<const char *>(sqlite3_column_blob(stmt, c)),
-                                               sqlite3_column_bytes(stmt, c)));
-                    break;
-                default:
-                    row << QVariant(QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, c)),
-                                                      sqlite3_column_bytes(stmt, c)));
+            while (stmt->next()) {
+                if (!out)
+                    continue;
+                QVariantList row;
+                for (int c = 0; c < stmt->columnCount(); ++c) {
+                    switch (stmt->kind(c)) {
+                    case tessary::ValueKind::Null: row << QVariant(); break;
+                    case tessary::ValueKind::Integer: row << QVariant(qlonglong(stmt->integer(c))); break;
+                    case tessary::ValueKind::Real: row << QVariant(stmt->real(c)); break;
+                    case tessary::ValueKind::Blob: row << QVariant(stmt->bytes(c)); break;
+                    case tessary::ValueKind::Text: row << QVariant(stmt->text(c)); break;
+                    }
                 }
+                out->append(row);
             }
-            out->append(row);
+        } catch (const tessary::Error &e) {
+            throw tessary::Error(e.message() + QStringLiteral(": ") + sql);
         }
-        const QString message = QString::fromUtf8(sqlite3_errmsg(db));
-        sqlite3_finalize(stmt);
-        m_lastId = sqlite3_last_insert_rowid(db);
-        sqlite3_close(db);
-        if (rc != SQLITE_DONE)
-            throw tessary::Error(message + QStringLiteral(": ") + sql);
     }
 
     QString m_path;
+    QString m_conninfo;
     mutable qint64 m_lastId = 0;
 };
 
@@ -226,21 +225,41 @@ inline QVariant textOrNull(const QString &text)
 class ProgramFolder
 {
 public:
+    // With TESSARY_TEST_ENGINE=server in the environment the card database
+    // is a fresh database on the test server, named by the setting
+    // `Server`, and the folder holds no card database file.
     explicit ProgramFolder(bool withDatabase = true)
     {
         if (!m_dir.isValid())
             throw tessary::Error(QStringLiteral("no temporary folder"));
-        if (withDatabase) {
-            tessary::CardDatabaseSeed seed;
-            seed.background = jpegOf(86, 54, Qt::white);
-            seed.fontStream = tessary::encodeComponentStream(tessary::LabelAppearance{});
+        tessary::CardDatabaseSeed seed;
+        seed.background = jpegOf(86, 54, Qt::white);
+        seed.fontStream = tessary::encodeComponentStream(tessary::LabelAppearance{});
+        if (onServer()) {
+            m_server = std::make_unique<tessary::testing::ServerDb>();
+            if (withDatabase) {
+                tessary::PgEngine engine(m_server->conninfo());
+                tessary::prepareServerDatabase(engine, seed);
+            }
+            serverOfThisRun() = m_server->conninfo();
+            putSetting(QStringLiteral("Server"), m_server->conninfo());
+        } else if (withDatabase) {
             tessary::createCardDatabase(databasePath(), seed);
         }
     }
+    ~ProgramFolder()
+    {
+        if (m_server && serverOfThisRun() == m_server->conninfo())
+            serverOfThisRun().clear();
+    }
+
+    static bool onServer() { return qEnvironmentVariable("TESSARY_TEST_ENGINE") == QLatin1String("server"); }
 
     QString path() const { return m_dir.path(); }
     QString databasePath() const { return m_dir.path() + QStringLiteral("/cardinfo.mdb"); }
-    DbFile db() const { return DbFile(databasePath()); }
+    DbFile db() const { return m_server ? DbFile::server(m_server->conninfo()) : DbFile(databasePath()); }
+    // The server's connection string; empty for a file.
+    QString conninfo() const { return m_server ? m_server->conninfo() : QString(); }
 
     // A group; its id is its own row key unless given. Answers the id.
     int addGroup(const QString &name, std::optional<int> gid = std::nullopt) const
@@ -287,6 +306,7 @@ public:
 
 private:
     QTemporaryDir m_dir;
+    std::unique_ptr<tessary::testing::ServerDb> m_server;
 };
 
 // --- The window ------------------------------------------------------------------
