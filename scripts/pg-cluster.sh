@@ -52,7 +52,7 @@ as_owner() {
 }
 
 fail() {
-    echo "pg-cluster: $*" >&2
+    printf 'pg-cluster: %s\n' "$*" >&2
     exit 1
 }
 
@@ -97,7 +97,7 @@ start() {
     available || fail "PostgreSQL 15 (/usr/lib/postgresql/15/bin) or the user postgres missing; run scripts/install-deps.sh"
     dir=$(absolute "$1")
     case "$dir" in
-        *"'"* | *'"'* | *' '* | *'\'*) fail "the folder name must not hold quotes, spaces or backslashes: $dir" ;;
+        *"'"* | *'"'* | *' '* | *\\*) fail "the folder name must not hold quotes, spaces or backslashes: $dir" ;;
     esac
     [ ${#dir} -le $((SOCKET_LIMIT - 16)) ] || fail "folder name too long for a Unix socket (at most $((SOCKET_LIMIT - 16)) bytes): $dir"
     stop "$dir"
