@@ -183,6 +183,7 @@ sqlite3 *Connection::handle() const
 void Connection::exec(const QString &sql)
 {
     engine().exec(sql);
+    ++m_changeCount;
 }
 
 void Connection::attach(Query *query)
@@ -249,6 +250,34 @@ void Transaction::commit()
         throw;
     }
     m_connection.noteWrite();
+}
+
+Savepoint::Savepoint(Connection &connection) : m_connection(connection)
+{
+    if (!connection.inTransaction())
+        return;
+    connection.exec(QStringLiteral("SAVEPOINT tessary_step"));
+    m_open = true;
+}
+
+Savepoint::~Savepoint()
+{
+    if (!m_open || !m_connection.connected())
+        return;
+    try {
+        m_connection.exec(QStringLiteral("ROLLBACK TO SAVEPOINT tessary_step"));
+        m_connection.exec(QStringLiteral("RELEASE SAVEPOINT tessary_step"));
+    } catch (const Error &) {
+        // The transaction's own end reports what is wrong.
+    }
+}
+
+void Savepoint::release()
+{
+    if (!m_open)
+        return;
+    m_open = false;
+    m_connection.exec(QStringLiteral("RELEASE SAVEPOINT tessary_step"));
 }
 
 ReadLock::ReadLock(Connection &connection) : m_connection(connection)

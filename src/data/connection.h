@@ -64,6 +64,10 @@ public:
     // while the count is unchanged.
     quint64 changeCount() const { return m_changeCount; }
     void noteWrite() { ++m_changeCount; }
+    // Takes in the changes other stations announced that have arrived
+    // (on a server; the event loop does it too): counts them and signals
+    // remoteChanged.
+    void readNotifications();
 
     // Runs one statement that returns no rows (used by the schema tools and
     // the query layer; the program itself sends only selects).
@@ -101,7 +105,6 @@ private:
     friend class Transaction;
     void refreshQueries();
     void listenForChanges();
-    void readNotifications();
 
     QString m_connectionString;
     QString m_path;
@@ -138,6 +141,25 @@ private:
     Connection &m_connection;
     bool m_owner = false;
     bool m_done = false;
+};
+
+// A step inside an open transaction that may fail on its own: when it fails
+// (the scope ends without release()), what it wrote is undone and the
+// transaction goes on, on either engine (a server otherwise ends the whole
+// transaction at its first failed statement). Outside a transaction it
+// does nothing.
+class Savepoint
+{
+public:
+    explicit Savepoint(Connection &connection);
+    ~Savepoint();
+    Savepoint(const Savepoint &) = delete;
+    Savepoint &operator=(const Savepoint &) = delete;
+    void release();
+
+private:
+    Connection &m_connection;
+    bool m_open = false;
 };
 
 // Holds the database's read lock for its scope: a transaction that has read

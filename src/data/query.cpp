@@ -384,6 +384,7 @@ bool Query::locate(const QString &column, const QVariant &value)
         QVariant bound;
         try {
             bound = storageValue(value, col.type);
+            validate(col, bound); // a number the column cannot hold matches nothing
         } catch (const Error &) {
             return false; // a value of another kind matches nothing
         }

@@ -270,6 +270,7 @@ bool MemberSearch::snapshotCurrent()
 {
     if (m_connection.isServer()) {
         // Own writes and other stations' announced changes are counted.
+        m_connection.readNotifications();
         const bool current = m_snapshot.handle == &m_connection.engine() &&
                              m_snapshot.changes == qint64(m_connection.changeCount());
         m_snapshot.handle = &m_connection.engine();

@@ -267,9 +267,13 @@ bool resizeStoredPhoto(Query &row)
     if (!resized)
         return true;
     row.edit();
+    // A row that cannot be stored leaves the walk's transaction usable, so
+    // the rows before it stay resized.
+    Savepoint step(*row.connection());
     try {
         photo.setBytes(SavePictureToBlob(*resized));
         row.post();
+        step.release();
     } catch (const Error &) {
         row.cancel();
         return false;

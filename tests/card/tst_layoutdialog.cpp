@@ -27,7 +27,6 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include <sqlite3.h>
 
 using namespace tessary;
 using namespace cardtest;
@@ -39,49 +38,31 @@ namespace {
 QStringList storedRows(const testing::CardDb &db)
 {
     QStringList rows;
-    sqlite3 *h = nullptr;
-    sqlite3_open(db.path().toUtf8().constData(), &h);
     for (const char *sql : {"select * from param", "select * from fields order by seq"}) {
-        sqlite3_stmt *st = nullptr;
-        sqlite3_prepare_v2(h, sql, -1, &st, nullptr);
-        while (sqlite3_step(st) == SQLITE_ROW) {
+        const auto engine = db.otherConnection();
+        auto st = engine->prepare(QString::fromLatin1(sql));
+        while (st->next()) {
             QStringList row;
-            for (int c = 0; c < sqlite3_column_count(st); ++c) {
+            for (int c = 0; c < st->columnCount(); ++c) {
                 QString value;
-                if (sqlite3_column_type(st, c) == SQLITE_BLOB) {
-                    const QByteArray bytes(static_cast<const char *>(sqlite3_column_blob(st, c)),
-                                           sqlite3_column_bytes(st, c));
-                    value = QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Md5).toHex());
-                } else {
-                    value = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, c)));
-                }
-                row << QString::fromUtf8(sqlite3_column_name(st, c)) + QLatin1Char('=') + value;
+                if (st->kind(c) == ValueKind::Blob)
+                    value = QString::fromLatin1(QCryptographicHash::hash(st->bytes(c), QCryptographicHash::Md5).toHex());
+                else if (st->kind(c) == ValueKind::Real)
+                    value = QString::number(st->real(c)); // "30" on both engines
+                else if (st->kind(c) != ValueKind::Null)
+                    value = st->text(c);
+                row << st->columnName(c) + QLatin1Char('=') + value;
             }
             rows << row.join(QLatin1Char(' '));
         }
-        sqlite3_finalize(st);
     }
-    sqlite3_close(h);
     return rows;
 }
 
 // One stored value of the param row; BLOBs as their bytes.
 QVariant storedParam(const testing::CardDb &db, const char *column)
 {
-    sqlite3 *h = nullptr;
-    sqlite3_open(db.path().toUtf8().constData(), &h);
-    sqlite3_stmt *st = nullptr;
-    sqlite3_prepare_v2(h, (QByteArray("select ") + column + " from param").constData(), -1, &st, nullptr);
-    QVariant v;
-    if (sqlite3_step(st) == SQLITE_ROW) {
-        if (sqlite3_column_type(st, 0) == SQLITE_BLOB)
-            v = QByteArray(static_cast<const char *>(sqlite3_column_blob(st, 0)), sqlite3_column_bytes(st, 0));
-        else if (sqlite3_column_type(st, 0) != SQLITE_NULL)
-            v = qlonglong(sqlite3_column_int64(st, 0));
-    }
-    sqlite3_finalize(st);
-    sqlite3_close(h);
-    return v;
+    return db.stored(QStringLiteral("select %1 from param").arg(QLatin1String(column)));
 }
 
 QStringList storedCaptions(const testing::CardDb &db)

@@ -13,45 +13,26 @@
 
 #include <limits>
 
-#include <sqlite3.h>
 
 using namespace tessary;
 using tessary::testing::CardDb;
 
 namespace {
 
-// Runs one statement on the database file directly, around the program's
+// Runs one statement on the card database directly, around the program's
 // own queries (which never send anything but selects).
 void exec(const CardDb &db, const QString &sql)
 {
-    sqlite3 *h = nullptr;
-    QVERIFY(sqlite3_open(db.path().toUtf8().constData(), &h) == SQLITE_OK);
-    char *err = nullptr;
-    const int rc = sqlite3_exec(h, sql.toUtf8().constData(), nullptr, nullptr, &err);
-    const QString what = QString::fromUtf8(err ? err : "");
-    sqlite3_free(err);
-    sqlite3_close(h);
-    QVERIFY2(rc == SQLITE_OK, qPrintable(what));
+    try {
+        db.execElsewhere(sql);
+    } catch (const Error &e) {
+        QFAIL(e.what());
+    }
 }
 
 QVariant stored(const CardDb &db, const QString &sql)
 {
-    sqlite3 *h = nullptr;
-    sqlite3_open(db.path().toUtf8().constData(), &h);
-    sqlite3_stmt *st = nullptr;
-    sqlite3_prepare_v2(h, sql.toUtf8().constData(), -1, &st, nullptr);
-    QVariant v;
-    if (sqlite3_step(st) == SQLITE_ROW) {
-        switch (sqlite3_column_type(st, 0)) {
-        case SQLITE_INTEGER: v = qlonglong(sqlite3_column_int64(st, 0)); break;
-        case SQLITE_FLOAT: v = sqlite3_column_double(st, 0); break;
-        case SQLITE_NULL: break;
-        default: v = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, 0)));
-        }
-    }
-    sqlite3_finalize(st);
-    sqlite3_close(h);
-    return v;
+    return db.stored(sql);
 }
 
 QStringList captions(const LayoutSettings &s)

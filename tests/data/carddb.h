@@ -12,6 +12,7 @@
 #include "data/pgengine.h"
 #include "data/schema.h"
 #include "data/serverschema.h"
+#include "data/sqliteengine.h"
 #include "serverdb.h"
 
 #include <QDir>
@@ -21,6 +22,14 @@
 #include <memory>
 
 namespace tessary::testing {
+
+// A case about the card database file itself (its path, copies, journals):
+// a server has no such file.
+#define SKIP_ON_SERVER()                                                                                    \
+    do {                                                                                                    \
+        if (tessary::testing::CardDb::onServer())                                                            \
+            QSKIP("about the card database file; a server database has none");                              \
+    } while (false)
 
 class CardDb
 {
@@ -63,6 +72,87 @@ public:
     }
     // The server's connection string; empty for a file.
     QString conninfo() const { return m_server ? m_server->conninfo() : QString(); }
+
+    // A new connection of its own to this card database's engine, outside
+    // the data module: it sees only what was committed.
+    std::unique_ptr<SqlEngine> otherConnection() const
+    {
+        if (m_server)
+            return std::make_unique<PgEngine>(m_server->conninfo());
+        return std::make_unique<SqliteEngine>(m_path);
+    }
+
+    // Makes the engine refuse every `event` ("insert", "update", "delete")
+    // on stafftbl where `condition` (on the old or new row: "old.name =
+    // 'C'"; empty for every row) holds, with the message `message`; under
+    // the trigger name `name`.
+    void refuse(const QString &name, const QString &event, const QString &condition, const QString &message)
+    {
+        if (m_server) {
+            ds->src.exec(QStringLiteral("create function %1() returns trigger language plpgsql as "
+                                        "$$ begin raise exception '%2'; end $$")
+                             .arg(name, message));
+            ds->src.exec(QStringLiteral("create trigger %1 before %2 on stafftbl for each row %3 execute function %1()")
+                             .arg(name, event, condition.isEmpty() ? QString() : QStringLiteral("when (%1)").arg(condition)));
+        } else {
+            ds->src.exec(QStringLiteral("create trigger %1 before %2 on stafftbl %3 begin select raise(abort, '%4'); end")
+                             .arg(name, event, condition.isEmpty() ? QString() : QStringLiteral("when ") + condition,
+                                  message));
+        }
+    }
+    void stopRefusing(const QString &name)
+    {
+        ds->src.exec(m_server ? QStringLiteral("drop trigger %1 on stafftbl").arg(name)
+                              : QStringLiteral("drop trigger %1").arg(name));
+    }
+
+    // After rows were written with keys of their own: the next new row's
+    // key follows the largest, on a server as the file does by itself.
+    void keysWritten()
+    {
+        if (m_server)
+            syncServerKeys(ds->src.engine());
+    }
+
+    // The rows `sql` answers as committed, read on a connection of its own;
+    // values as stored (integers, doubles, texts, byte blocks, null).
+    QList<QVariantList> storedRows(const QString &sql) const
+    {
+        auto engine = otherConnection();
+        auto stmt = engine->prepare(sql);
+        QList<QVariantList> out;
+        while (stmt->next()) {
+            QVariantList row;
+            for (int c = 0; c < stmt->columnCount(); ++c) {
+                switch (stmt->kind(c)) {
+                case ValueKind::Null: row << QVariant(); break;
+                case ValueKind::Integer: row << QVariant(qlonglong(stmt->integer(c))); break;
+                case ValueKind::Real: row << QVariant(stmt->real(c)); break;
+                case ValueKind::Blob: row << QVariant(stmt->bytes(c)); break;
+                case ValueKind::Text: row << QVariant(stmt->text(c)); break;
+                }
+            }
+            out << row;
+        }
+        return out;
+    }
+    // The first value of the first row; invalid when there is none.
+    QVariant stored(const QString &sql) const
+    {
+        const QList<QVariantList> rows = storedRows(sql);
+        return rows.isEmpty() || rows.first().isEmpty() ? QVariant() : rows.first().first();
+    }
+    // Statements on a connection of their own, as another writer's.
+    void execElsewhere(const QString &sql) const { otherConnection()->exec(sql); }
+
+    // The integer answer of `sql` (its first column of its first row) as
+    // committed: read on a connection of its own; -1 when there is no row.
+    int committed(const QString &sql) const
+    {
+        auto engine = otherConnection();
+        auto stmt = engine->prepare(sql);
+        return stmt->next() ? int(stmt->integer(0)) : -1;
+    }
     QString folder() const { return m_dir.path(); }
 
     // A group row through QGroup; answers its seq.

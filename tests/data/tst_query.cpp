@@ -389,14 +389,20 @@ void TestQuery::deletingSeveralRowsIsAllOrNone()
     QSignalSpy removed(&q, &Query::rowRemoved);
 
     // A failure inside the statement deletes none of its rows.
-    db.ds->src.exec(QStringLiteral("create trigger keep before delete on stafftbl when old.name = 'Carol' "
-                                   "begin select raise(abort, 'kept'); end"));
+    if (CardDb::onServer())
+        db.ds->src.exec(QStringLiteral(
+            "create function keep() returns trigger language plpgsql as $$ begin "
+            "if old.name = 'Carol' then raise exception 'kept'; end if; return old; end $$; "
+            "create trigger keep before delete on stafftbl for each row execute function keep()"));
+    else
+        db.ds->src.exec(QStringLiteral("create trigger keep before delete on stafftbl when old.name = 'Carol' "
+                                       "begin select raise(abort, 'kept'); end"));
     q.next(); // Baker
     QVERIFY_THROWS_EXCEPTION(Error, q.deleteRows(3));
     QCOMPARE(q.recordCount(), 5);
     QCOMPARE(removed.count(), 0);
     QCOMPARE(q.fieldByName(kName).asString(), QStringLiteral("Baker"));
-    db.ds->src.exec(QStringLiteral("drop trigger keep"));
+    db.ds->src.exec(CardDb::onServer() ? QStringLiteral("drop trigger keep on stafftbl") : QStringLiteral("drop trigger keep"));
 
     // Baker, Carol and Dean go; Eve, after them, is current.
     q.deleteRows(3);
@@ -829,8 +835,12 @@ void TestQuery::photosAreReadOnlyWhenAskedFor()
     CardDb db;
     for (int i = 0; i < 5; ++i)
         db.addMember(QStringLiteral("M%1").arg(i), 0, QByteArray(100 * 1024, char('a' + i)));
+    // The statements are watched through the file's engine; the queries send
+    // the same ones to a server.
+    const bool traced = !CardDb::onServer();
     QStringList statements;
-    sqlite3_trace_v2(db.ds->src.handle(), SQLITE_TRACE_STMT, recordStatement, &statements);
+    if (traced)
+        sqlite3_trace_v2(db.ds->src.handle(), SQLITE_TRACE_STMT, recordStatement, &statements);
 
     for (Query *q : {&db.ds->QStaff, &db.ds->QList}) {
         statements.clear();
@@ -839,12 +849,15 @@ void TestQuery::photosAreReadOnlyWhenAskedFor()
         QCOMPARE(names.size(), 5);
         QVERIFY(q->locate(kName, QStringLiteral("M3")));
         QCOMPARE(q->fieldByName(QStringLiteral("cardno")).asInteger(), 0);
-        QCOMPARE(photoReads(statements), 0);
+        if (traced)
+            QCOMPARE(photoReads(statements), 0);
         QCOMPARE(q->fieldByName(QStringLiteral("photo")).asBytes(), QByteArray(100 * 1024, 'd'));
-        QCOMPARE(photoReads(statements), 1);
+        if (traced)
+            QCOMPARE(photoReads(statements), 1);
         q->close();
     }
-    sqlite3_trace_v2(db.ds->src.handle(), 0, nullptr, nullptr);
+    if (traced)
+        sqlite3_trace_v2(db.ds->src.handle(), 0, nullptr, nullptr);
 }
 
 void TestQuery::refreshRereadsRows()
