@@ -21,41 +21,6 @@ using namespace tessary::testing;
 
 namespace {
 
-const QStringList kTables = {QStringLiteral("grptbl"), QStringLiteral("stafftbl"), QStringLiteral("param"),
-                             QStringLiteral("fields")};
-
-// Every row of the four tables, each value with its stored kind, in key
-// order.
-QStringList dump(SqlEngine &engine)
-{
-    QStringList out;
-    for (const QString &table : kTables) {
-        const std::unique_ptr<SqlStatement> s = engine.prepare(QStringLiteral("select * from %1 order by seq").arg(table));
-        while (s->next()) {
-            QStringList row{table};
-            for (int c = 0; c < s->columnCount(); ++c) {
-                switch (s->kind(c)) {
-                case ValueKind::Null: row << QStringLiteral("null"); break;
-                case ValueKind::Integer: row << QStringLiteral("i%1").arg(s->integer(c)); break;
-                case ValueKind::Real: row << QStringLiteral("r%1").arg(s->real(c), 0, 'g', 17); break;
-                case ValueKind::Text: row << QStringLiteral("t") + s->text(c); break;
-                case ValueKind::Blob: row << QStringLiteral("b") + QString::fromLatin1(s->bytes(c).toHex()); break;
-                }
-            }
-            out << row.join(QLatin1Char('|'));
-        }
-    }
-    return out;
-}
-
-QStringList dumpFile(const QString &path)
-{
-    Connection c;
-    c.setConnectionString(cardConnectionString(path));
-    c.connect();
-    return dump(c.engine());
-}
-
 // Rows of every kind: texts with quotes and a second script, empty and
 // null values, photos and the layout's font bytes, dates as stored text,
 // keys with gaps.
