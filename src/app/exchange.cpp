@@ -26,17 +26,23 @@ void TVaraDavuz::connectExchangeCommands()
 
 // Each command is a long operation: reader notifications and timers wait
 // until it has ended (BusyScope).
+// On a server there is no database file: the program folder holds the
+// temporary copy of a file being restored.
 void TVaraDavuz::actBackupExecute()
 {
     BusyScope busy;
-    DatabaseFiles(m_data, DatabasePath).Backup();
+    std::unique_ptr<TPg> progress = m_data.src.isServer() ? TPg::CreateRange(this, 0, 0) : nullptr;
+    const QString path = DatabasePath.isEmpty() ? ProgramFolder + QStringLiteral("cardinfo.mdb") : DatabasePath;
+    DatabaseFiles(m_data, path, progress.get()).Backup();
 }
 
 void TVaraDavuz::actRestoreExecute()
 {
     // Restore announces the change, which lists everything again.
     BusyScope busy;
-    DatabaseFiles(m_data, DatabasePath).Restore();
+    std::unique_ptr<TPg> progress = m_data.src.isServer() ? TPg::CreateRange(this, 0, 0) : nullptr;
+    const QString path = DatabasePath.isEmpty() ? ProgramFolder + QStringLiteral("cardinfo.mdb") : DatabasePath;
+    DatabaseFiles(m_data, path, progress.get()).Restore();
 }
 
 void TVaraDavuz::actImportExecute()

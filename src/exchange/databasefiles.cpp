@@ -1,10 +1,12 @@
 #include "exchange/databasefiles.h"
 
 #include "exchange/filecopy.h"
+#include "exchange/serverfiles.h"
 
 #include "data/connection.h"
 #include "data/datasrc.h"
 #include "data/errors.h"
+#include "data/progresssink.h"
 #include "data/prompts.h"
 #include "data/query.h"
 #include "data/schema.h"
@@ -183,9 +185,10 @@ bool DatabaseFiles::Backup()
                                                   kCardDatabaseName, QString());
     if (target.isEmpty())
         return false;
+    const bool server = m_data.src.isServer();
     // Renaming a copy over the open database would leave the connection on
     // a deleted file: every later save fails.
-    if (SameFile(target, m_path)) {
+    if (!server && SameFile(target, m_path)) {
         ShowErrorBox(QStringLiteral("The backup cannot replace the card database in use."));
         return false;
     }
@@ -196,7 +199,9 @@ bool DatabaseFiles::Backup()
 
     bool copied = false;
     RegularFile live;
-    if (live.open(m_path)) {
+    if (server) {
+        copied = backupServer(target);
+    } else if (live.open(m_path)) {
         try {
             // The database stays open; its read lock keeps every writer out
             // for the whole copy. The file is closed only after the lock is
@@ -235,7 +240,8 @@ bool DatabaseFiles::Restore()
     // The chosen file is copied first and the copy is what is checked and
     // restored: the chosen file may be the before-restore copy, which is
     // replaced further on, or change after it was checked.
-    const QFileInfo live(m_path);
+    // On a server without a program folder the copy goes to the temporary folder.
+    const QFileInfo live(m_path.isEmpty() ? QDir::temp().filePath(kCardDatabaseName) : m_path);
     QString copy;
     {
         RegularFile chosen;
@@ -250,6 +256,8 @@ bool DatabaseFiles::Restore()
         ShowCannotLoad();
         return false;
     }
+    if (m_data.src.isServer())
+        return loadIntoServer(copy);
 
     m_data.src.disconnect();
     bool restored = false;
@@ -270,6 +278,43 @@ bool DatabaseFiles::Restore()
     if (!restored)
         ShowCannotLoad();
     return restored;
+}
+
+bool DatabaseFiles::backupServer(const QString &target)
+{
+    CountingProgress none;
+    ProgressSink &progress = m_progress ? *m_progress : none;
+    progress.Show();
+    OnExit hide([&] { progress.Hide(); });
+    try {
+        BackupServerDatabase(m_data.src, target, progress);
+    } catch (const Error &) {
+        return false;
+    }
+    return true;
+}
+
+bool DatabaseFiles::loadIntoServer(const QString &checkedCopy)
+{
+    CountingProgress none;
+    ProgressSink &progress = m_progress ? *m_progress : none;
+    progress.Show();
+    try {
+        LoadIntoServer(m_data.src, checkedCopy, progress);
+    } catch (const Error &e) {
+        progress.Hide();
+        ShowErrorBox(QStringLiteral("Database cannot be loaded.") + QStringLiteral("\n\n") + e.message());
+        return false;
+    }
+    progress.Hide();
+    // The same connection stays; the lists are read again as after a
+    // restore of the file.
+    m_data.QGroup.close();
+    m_data.QStaff.close();
+    m_data.QGroup.open();
+    m_data.QStaff.open();
+    m_data.src.announceChanged();
+    return true;
 }
 
 bool DatabaseFiles::swapIn(const QString &checkedCopy)

@@ -4,6 +4,7 @@
 
 namespace tessary {
 
+class ProgressSink;
 class Tdsrc;
 
 // The name of the card database in the program folder; every temporary file
@@ -26,17 +27,25 @@ int RemoveStaleTemporaries(const QString &folder);
 // copy: the file is opened for writing as the program opens it.
 QString CheckCardDatabase(const QString &path);
 
-// Backup and restore of the card database file `databasePath` as a whole.
+// Backup and restore of the card database as a whole: the file
+// `databasePath`, or, when the data module's connection is on a server, the
+// rows of the server database (see serverfiles.h; `databasePath` then only
+// names the folder for the temporary copy of a file being restored).
 class DatabaseFiles
 {
 public:
-    DatabaseFiles(Tdsrc &data, const QString &databasePath) : m_data(data), m_path(databasePath) {}
+    // `progress` (may be null) follows the copy of the members on a server.
+    DatabaseFiles(Tdsrc &data, const QString &databasePath, ProgressSink *progress = nullptr)
+        : m_data(data), m_path(databasePath), m_progress(progress)
+    {
+    }
 
     // "Backup Database": asks for a target, refuses the card database itself
     // (by any name or link), asks "Overwrite the file?" when the target
     // exists, copies the database there while holding its read lock (no
     // write changes it part-way; it stays open) and says whether it worked.
-    // True when a copy was made.
+    // True when a copy was made. On a server: a card database file of the
+    // server's rows, read in one snapshot.
     bool Backup();
 
     // "Restore Database": asks for a file and for confirmation, copies it to
@@ -47,17 +56,23 @@ public:
     // its place, so at every moment the database file is the whole old or
     // the whole new one; then opens it again with the group and member
     // queries and announces the change. True when the file was restored.
+    // On a server the checked copy is loaded into the server in one
+    // transaction (no before-restore copy); a failure leaves the server as it
+    // was and shows the server's reason.
     bool Restore();
 
     QString beforeRestorePath() const { return m_path + QStringLiteral(".before-restore"); }
 
 private:
+    bool backupServer(const QString &target);
+    bool loadIntoServer(const QString &checkedCopy);
     bool swapIn(const QString &checkedCopy);
     bool keepOldDatabase();
     void reopen();
 
     Tdsrc &m_data;
     QString m_path;
+    ProgressSink *m_progress;
 };
 
 } // namespace tessary

@@ -37,9 +37,11 @@ void TestExchangeCommands::restoreListsTheRestoredData()
 {
     ProgramFolder live;
     live.addMember(QStringLiteral("Old"), 0);
-    ProgramFolder backup;
-    backup.addGroup(QStringLiteral("Archive"));
-    backup.addMember(QStringLiteral("Restored"), 0);
+    // The backup is a card database file whichever engine the live one is on.
+    const QString backup = live.path() + QStringLiteral("/backup.mdb");
+    createCardDatabase(backup, CardDatabaseSeed{});
+    DbFile(backup).exec(QStringLiteral("insert into grptbl (gid, gdesc) values (2, 'Archive')"));
+    DbFile(backup).exec(QStringLiteral("insert into stafftbl (gid, name) values (0, 'Restored')"));
 
     ScopedScriptedPrompts prompts;
     Tdsrc data;
@@ -47,14 +49,17 @@ void TestExchangeCommands::restoreListsTheRestoredData()
     chooseGroup(window, QStringLiteral("DEFAULT"));
     QCOMPARE(listedNames(window), QStringList{QStringLiteral("Old")});
 
-    prompts->fileAnswers.push_back(backup.databasePath());
+    prompts->fileAnswers.push_back(backup);
     prompts->messageAnswers.push_back(MessageResult::Ok);
     window.actRestore->trigger();
     QCOMPARE(groupEntries(window), (QStringList{QStringLiteral("Archive"), QStringLiteral("DEFAULT")}));
     chooseGroup(window, QStringLiteral("DEFAULT"));
     QCOMPARE(listedNames(window), QStringList{QStringLiteral("Restored")});
     QCOMPARE(window.statusText(0), QStringLiteral("Total Staffs=1"));
-    QVERIFY(QFile::exists(live.databasePath() + QStringLiteral(".before-restore")));
+    // A server keeps no copy of the old rows beside anything.
+    QCOMPARE(QFile::exists(live.databasePath() + QStringLiteral(".before-restore")), !ProgramFolder::onServer());
+    if (ProgramFolder::onServer())
+        QCOMPARE(live.db().strings(QStringLiteral("select name from stafftbl")), QStringList{QStringLiteral("Restored")});
     QCOMPARE(messagesTitled(*prompts, QStringLiteral("Tessary")), QStringList());
 }
 

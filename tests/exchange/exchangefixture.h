@@ -91,6 +91,40 @@ inline QByteArray fileBytes(const QString &path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
+// Every row of the card database's four tables, each value with its stored
+// kind, in key order: equal lists mean equal databases on either engine.
+inline QStringList dump(SqlEngine &engine)
+{
+    QStringList out;
+    for (const char *table : {"grptbl", "stafftbl", "param", "fields"}) {
+        const std::unique_ptr<SqlStatement> s =
+            engine.prepare(QStringLiteral("select * from %1 order by seq").arg(QLatin1String(table)));
+        while (s->next()) {
+            QStringList row{QLatin1String(table)};
+            for (int c = 0; c < s->columnCount(); ++c) {
+                switch (s->kind(c)) {
+                case ValueKind::Null: row << QStringLiteral("null"); break;
+                case ValueKind::Integer: row << QStringLiteral("i%1").arg(s->integer(c)); break;
+                case ValueKind::Real: row << QStringLiteral("r%1").arg(s->real(c), 0, 'g', 17); break;
+                case ValueKind::Text: row << QStringLiteral("t") + s->text(c); break;
+                case ValueKind::Blob: row << QStringLiteral("b") + QString::fromLatin1(s->bytes(c).toHex()); break;
+                }
+            }
+            out << row.join(QLatin1Char('|'));
+        }
+    }
+    return out;
+}
+
+// The same for the card database file at `path`.
+inline QStringList dumpFile(const QString &path)
+{
+    Connection c;
+    c.setConnectionString(cardConnectionString(path));
+    c.connect();
+    return dump(c.engine());
+}
+
 // Moves `q` (opened if needed) to the first row whose `column` equals `value`.
 inline bool findRow(Query &q, const QString &column, const QVariant &value)
 {

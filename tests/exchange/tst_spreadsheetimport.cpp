@@ -74,6 +74,7 @@ private slots:
     void inputsThatAreNotFiles();
     void failingReaderKeepsEarlierRows();
     void damagedWorkbooksNeverCrash();
+    void otherStationSeesNoneOrAll();
 
 private:
     // A file of the test's folder; a name ending ".xls" takes the
@@ -473,6 +474,42 @@ void TestSpreadsheetImport::damagedWorkbooksNeverCrash()
         QVERIFY(!m_db->ds->src.inTransaction());
         QVERIFY(all().recordCount() <= 30);
     }
+}
+
+void TestSpreadsheetImport::otherStationSeesNoneOrAll()
+{
+    const QString path = book(QStringLiteral("all.xls"));
+    QJsonArray rows{header()};
+    for (int i = 0; i < 5; ++i)
+        rows.append(row(QStringLiteral("Team %1").arg(i % 2), QStringLiteral("Mem %1").arg(i)));
+    QVERIFY(writeRecords(path, rows));
+
+    // Another station counts members and groups while the import runs and
+    // after it: the import is one transaction on either engine.
+    Connection other;
+    other.setConnectionString(m_db->connectionString());
+    other.connect();
+    auto counts = [&] {
+        const std::unique_ptr<SqlStatement> s = other.engine().prepare(
+            QStringLiteral("select (select count(*) from stafftbl), (select count(*) from grptbl)"));
+        return s->next() ? QList<qint64>{s->integer(0), s->integer(1)} : QList<qint64>{};
+    };
+    const QList<qint64> before = counts();
+    class Watch : public CountingProgress
+    {
+    public:
+        std::function<void()> onStep;
+        void StepIt() override
+        {
+            CountingProgress::StepIt();
+            onStep();
+        }
+    } watch;
+    QList<QList<qint64>> during;
+    watch.onStep = [&] { during << counts(); };
+    QCOMPARE(SpreadsheetImport(*m_db->ds, watch).importFile(path), SpreadsheetImport::Outcome::Completed);
+    QCOMPARE(during, QList<QList<qint64>>(5, before));
+    QCOMPARE(counts(), (QList<qint64>{before[0] + 5, before[1] + 2}));
 }
 
 QTEST_GUILESS_MAIN(TestSpreadsheetImport)
