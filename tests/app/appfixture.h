@@ -154,6 +154,33 @@ public:
     }
 
     qint64 lastInsertId() const { return m_lastId; }
+    bool onServer() const { return !m_conninfo.isEmpty(); }
+
+    // Makes the engine refuse `event` ("delete", "update of gid") on `table`
+    // where `condition` ("old.name = 'Ben'") holds, with `message`.
+    void refuse(const QString &name, const QString &event, const QString &table, const QString &condition,
+                const QString &message) const
+    {
+        if (onServer()) {
+            exec(QStringLiteral("create function %1() returns trigger language plpgsql as "
+                                "$$ begin raise exception '%2'; end $$")
+                     .arg(name, message));
+            exec(QStringLiteral("create trigger %1 before %2 on %3 for each row when (%4) execute function %1()")
+                     .arg(name, event, table, condition));
+        } else {
+            exec(QStringLiteral("create trigger %1 before %2 on %3 when %4 begin select raise(abort, '%5'); end")
+                     .arg(name, event, table, condition, message));
+        }
+    }
+    void stopRefusing(const QString &name, const QString &table) const
+    {
+        exec(onServer() ? QStringLiteral("drop trigger %1 on %2").arg(name, table) : QStringLiteral("drop trigger %1").arg(name));
+    }
+    // `column` compared exactly, with case.
+    QString exactText(const QString &column) const
+    {
+        return onServer() ? column + QStringLiteral("::text") : column + QStringLiteral(" collate binary");
+    }
 
 private:
     void run(const QString &sql, const QVariantList &binds, QList<QVariantList> *out) const
@@ -260,6 +287,12 @@ public:
     DbFile db() const { return m_server ? DbFile::server(m_server->conninfo()) : DbFile(databasePath()); }
     // The server's connection string; empty for a file.
     QString conninfo() const { return m_server ? m_server->conninfo() : QString(); }
+    // The connection string of this folder's card database.
+    QString connectionString() const
+    {
+        return m_server ? tessary::serverConnectionString(m_server->conninfo())
+                        : tessary::cardConnectionString(databasePath());
+    }
 
     // A group; its id is its own row key unless given. Answers the id.
     int addGroup(const QString &name, std::optional<int> gid = std::nullopt) const

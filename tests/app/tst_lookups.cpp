@@ -23,7 +23,7 @@ struct Groups
         folder.db().exec(QStringLiteral("delete from grptbl"));
         for (const auto &[name, id] : groups)
             folder.addGroup(name, id);
-        data.src.setConnectionString(cardConnectionString(folder.databasePath()));
+        data.src.setConnectionString(folder.connectionString());
         data.src.connect();
         data.QGroup.open();
     }

@@ -179,8 +179,8 @@ void TestResizeAll::failedSaveStopsTheWalk()
     }
     const QByteArray bobBefore = photoOf(folder, QStringLiteral("Bob"));
     // The database refuses to store Bob's new photo.
-    folder.db().exec(QStringLiteral("create trigger refuse before update of photo on stafftbl when new.name = 'Bob' "
-                                    "begin select raise(abort, 'refused'); end"));
+    folder.db().refuse(QStringLiteral("refuse"), QStringLiteral("update of photo"), QStringLiteral("stafftbl"),
+                       QStringLiteral("new.name = 'Bob'"), QStringLiteral("refused"));
 
     ScopedProbe scoped;
     ProbingPrompts &prompts = *scoped.probe;

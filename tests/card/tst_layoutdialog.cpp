@@ -26,6 +26,7 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <sqlite3.h>
 
 
 using namespace tessary;
@@ -378,16 +379,20 @@ private slots:
         testing::CardDb db;
         ScopedScriptedPrompts prompts;
         TFmLayout dialog(*db.ds);
+        // Commits are counted by the file's engine.
+        const bool counted = !testing::CardDb::onServer();
         int commits = 0;
-        sqlite3_commit_hook(
-            db.ds->src.handle(), [](void *n) { return ++*static_cast<int *>(n), 0; }, &commits);
+        if (counted)
+            sqlite3_commit_hook(
+                db.ds->src.handle(), [](void *n) { return ++*static_cast<int *>(n), 0; }, &commits);
         click(dialog.bSave);
-        QCOMPARE(commits, 1);
+        if (counted)
+            QCOMPARE(commits, 1);
 
         const QStringList before = storedRows(db);
         const QStringList captionsBefore(dialog.settings.rowCaption.begin(), dialog.settings.rowCaption.end());
-        db.ds->src.exec(QStringLiteral("create trigger boom before update on fields when new.uname = 'Boom' "
-                                       "begin select raise(abort, 'caption refused'); end"));
+        db.refuse(QStringLiteral("boom"), QStringLiteral("update"), QStringLiteral("new.uname = 'Boom'"),
+                  QStringLiteral("caption refused"), QStringLiteral("fields"));
         click(dialog.rbStyle[2]);
         click(dialog.bClear);
         dialog.sbY->setValue(12);
@@ -403,7 +408,7 @@ private slots:
         // The edits are still there to save once the cause is gone.
         QCOMPARE(dialog.settings.rowCaption[4], QStringLiteral("Boom"));
         QVERIFY(dialog.settings.backgroundEdited);
-        db.ds->src.exec(QStringLiteral("drop trigger boom"));
+        db.stopRefusing(QStringLiteral("boom"), QStringLiteral("fields"));
         click(dialog.bSave);
         QCOMPARE(prompts->messages().last(), QStringLiteral("Settings are saved."));
         QCOMPARE(storedParam(db, "osy").toInt(), 12);
@@ -412,7 +417,8 @@ private slots:
         captionsAfter[0] = QStringLiteral("First");
         captionsAfter[4] = QStringLiteral("Boom");
         QCOMPARE(QStringList(dialog.settings.rowCaption.begin(), dialog.settings.rowCaption.end()), captionsAfter);
-        sqlite3_commit_hook(db.ds->src.handle(), nullptr, nullptr);
+        if (counted)
+            sqlite3_commit_hook(db.ds->src.handle(), nullptr, nullptr);
     }
 
     void captionsThroughTheInputDialog()

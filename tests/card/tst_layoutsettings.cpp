@@ -211,7 +211,13 @@ private slots:
         LabelAppearance label;
         label.fontHeight = height;
         const QByteArray stream = encodeComponentStream(label);
-        exec(db, QStringLiteral("update param set font = x'%1'").arg(QString::fromLatin1(stream.toHex())));
+        {
+            const auto other = db.otherConnection();
+            auto update = other->prepare(QStringLiteral("update param set font = ?"));
+            update->bind(1, stream);
+            while (update->next()) {
+            }
+        }
         ScopedScriptedPrompts p;
         TFmLayout f(*db.ds);
         QVERIFY(p->asked.empty());
@@ -262,6 +268,8 @@ private slots:
 
     void loadingErrorKeepsWhatLoaded()
     {
+        if (CardDb::onServer())
+            QSKIP("a text in a number column: only the file's engine can hold one");
         CardDb db;
         // Rows and paper are read before the background and the options;
         // an unreadable paper value stops loading there.

@@ -86,23 +86,25 @@ public:
     // on stafftbl where `condition` (on the old or new row: "old.name =
     // 'C'"; empty for every row) holds, with the message `message`; under
     // the trigger name `name`.
-    void refuse(const QString &name, const QString &event, const QString &condition, const QString &message)
+    void refuse(const QString &name, const QString &event, const QString &condition, const QString &message,
+                const QString &table = QStringLiteral("stafftbl"))
     {
         if (m_server) {
             ds->src.exec(QStringLiteral("create function %1() returns trigger language plpgsql as "
                                         "$$ begin raise exception '%2'; end $$")
                              .arg(name, message));
-            ds->src.exec(QStringLiteral("create trigger %1 before %2 on stafftbl for each row %3 execute function %1()")
-                             .arg(name, event, condition.isEmpty() ? QString() : QStringLiteral("when (%1)").arg(condition)));
+            ds->src.exec(QStringLiteral("create trigger %1 before %2 on %4 for each row %3 execute function %1()")
+                             .arg(name, event, condition.isEmpty() ? QString() : QStringLiteral("when (%1)").arg(condition),
+                                  table));
         } else {
-            ds->src.exec(QStringLiteral("create trigger %1 before %2 on stafftbl %3 begin select raise(abort, '%4'); end")
+            ds->src.exec(QStringLiteral("create trigger %1 before %2 on %5 %3 begin select raise(abort, '%4'); end")
                              .arg(name, event, condition.isEmpty() ? QString() : QStringLiteral("when ") + condition,
-                                  message));
+                                  message, table));
         }
     }
-    void stopRefusing(const QString &name)
+    void stopRefusing(const QString &name, const QString &table = QStringLiteral("stafftbl"))
     {
-        ds->src.exec(m_server ? QStringLiteral("drop trigger %1 on stafftbl").arg(name)
+        ds->src.exec(m_server ? QStringLiteral("drop trigger %1 on %2").arg(name, table)
                               : QStringLiteral("drop trigger %1").arg(name));
     }
 
