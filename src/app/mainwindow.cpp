@@ -575,14 +575,13 @@ void TVaraDavuz::startUp()
             prepareDataFolder(ProgramFolder, readServerSetting().isEmpty());
         if (!QDir::setCurrent(ProgramFolder))
             throw Error(QStringLiteral("Cannot change to the folder %1").arg(ProgramFolder));
-        // The settings are this computer's, whichever database opens.
-        SortOrder = ReadStringSetting(QStringLiteral("SortField"), QStringLiteral("name"));
-        sePort->setValue(ReadIntSetting(QStringLiteral("PORT"), 1, sePort->minimum(), sePort->maximum()));
         if (!openCardDatabase())
             return;
         // The member list is opened for the group shown, never on every
         // member (the statement the query is defined with).
+        SortOrder = ReadStringSetting(QStringLiteral("SortField"), QStringLiteral("name"));
         ReloadAll();
+        sePort->setValue(ReadIntSetting(QStringLiteral("PORT"), 1, sePort->minimum(), sePort->maximum()));
         started = true;
     });
     if (!started)
