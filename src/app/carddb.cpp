@@ -5,6 +5,7 @@
 #include "mainwindow.h"
 
 #include "carddbdialog.h"
+#include "datafolder.h"
 
 #include "data/busy.h"
 #include "data/databasechoice.h"
@@ -14,10 +15,22 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDir>
 #include <QLabel>
 #include <QMenu>
+#include <QStandardPaths>
 
 using namespace tessary;
+
+namespace {
+
+bool isUserDataFolder(const QString &folder)
+{
+    const QString user = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    return !user.isEmpty() && QDir(folder) == QDir(user);
+}
+
+} // namespace
 
 bool TVaraDavuz::openCardDatabase()
 {
@@ -25,6 +38,10 @@ bool TVaraDavuz::openCardDatabase()
     m_data.src.disconnect();
     if (DatabaseServer.isEmpty()) {
         DatabasePath = ProgramFolder + QStringLiteral("cardinfo.mdb");
+        // The user's data folder (a system-wide install) gets its file on
+        // first use, also when the program started on a server.
+        if (isUserDataFolder(ProgramFolder))
+            prepareDataFolder(ProgramFolder);
         if (!lockDatabase())
             return false;
         m_data.src.setConnectionString(cardConnectionString(DatabasePath));

@@ -7,6 +7,7 @@
 #include "appfixture.h"
 
 #include "app/carddbdialog.h"
+#include "app/datafolder.h"
 #include "data/databasechoice.h"
 
 #include <QAction>
@@ -17,6 +18,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStandardPaths>
 #include <QTimer>
 
 using namespace apptest;
@@ -85,6 +87,7 @@ private slots:
     void testButtonSaysWhatItFound();
     void unreachableServerAtStartUp();
     void failedReconnectLeavesWindowEmpty();
+    void userDataFolderGetsItsFileOnlyWhenUsed();
     void passwordsAreRefused_data();
     void passwordsAreRefused();
 };
@@ -235,6 +238,37 @@ void TestCardDb::failedReconnectLeavesWindowEmpty()
     QCOMPARE(window.statusText(0), QString());
     QVERIFY(!window.bSave->isEnabled() && !window.bNewGrp->isEnabled());
     QVERIFY(window.actCardDb->isEnabled());
+}
+
+void TestCardDb::userDataFolderGetsItsFileOnlyWhenUsed()
+{
+    // A read-only program folder (a system-wide install) started on a
+    // server: the user's data folder gets the export template, no card
+    // database file until "This computer" is chosen.
+    const QString user = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    QDir(user).removeRecursively();
+    ProgramFolder program(false);
+    const tessary::FolderWritable previous = tessary::setFolderWritableCheck(
+        [&](const QString &folder) { return QDir(folder) != QDir(program.path()); });
+    putSetting(tessary::kServerSetting, kUnreachable);
+    ScopedScriptedPrompts prompts;
+    {
+        Tdsrc data;
+        TVaraDavuz window(data, program.path());
+        QCOMPARE(messagesTitled(*prompts, QStringLiteral("Error")).size(), 1);
+        QCOMPARE(QDir(user).entryList(QDir::Files), QStringList{QStringLiteral("namecard-b.mdb")});
+
+        withCardDbDialog(window, [&](TFmCardDb &d) {
+            d.rbLocal->click();
+            clickOk(d);
+        });
+        QCOMPARE(prompts->asked.size(), size_t(1));
+        QCOMPARE(window.DatabasePath, QDir(user).filePath(QStringLiteral("cardinfo.mdb")));
+        QCOMPARE(groupEntries(window), QStringList{QStringLiteral("DEFAULT")});
+        QVERIFY(window.bSave->isEnabled());
+    }
+    tessary::setFolderWritableCheck(previous);
+    QDir(user).removeRecursively();
 }
 
 void TestCardDb::passwordsAreRefused_data()
