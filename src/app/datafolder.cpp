@@ -85,7 +85,15 @@ QImage drawCardBackground()
     return image.convertToFormat(QImage::Format_BGR888);
 }
 
-PreparedFiles prepareDataFolder(const QString &folder)
+CardDatabaseSeed newCardDatabaseSeed()
+{
+    CardDatabaseSeed seed;
+    seed.background = SavePictureToBlob(drawCardBackground());
+    seed.fontStream = encodeComponentStream(LabelAppearance{});
+    return seed;
+}
+
+PreparedFiles prepareDataFolder(const QString &folder, bool withCardDatabase)
 {
     QDir dir(folder);
     if (!dir.exists()) {
@@ -96,11 +104,8 @@ PreparedFiles prepareDataFolder(const QString &folder)
     }
     PreparedFiles made;
     const QString card = dir.filePath(QStringLiteral("cardinfo.mdb"));
-    if (!QFileInfo::exists(card)) {
-        CardDatabaseSeed seed;
-        seed.background = SavePictureToBlob(drawCardBackground());
-        seed.fontStream = encodeComponentStream(LabelAppearance{});
-        createCardDatabase(card, seed);
+    if (withCardDatabase && !QFileInfo::exists(card)) {
+        createCardDatabase(card, newCardDatabaseSeed());
         made.cardDatabase = true;
     }
     const QString exportTemplate = dir.filePath(QStringLiteral("namecard-b.mdb"));

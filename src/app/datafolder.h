@@ -3,6 +3,8 @@
 #include <QImage>
 #include <QString>
 
+#include "data/schema.h"
+
 #include <functional>
 
 namespace tessary {
@@ -36,10 +38,14 @@ struct PreparedFiles
     bool exportTemplate = false;
 };
 
-// Creates the folder (owner-only when new) and, in it, "cardinfo.mdb" and
+// The seed rows' pictures of a new card database, file or server.
+CardDatabaseSeed newCardDatabaseSeed();
+
+// Creates the folder (owner-only when new) and, in it, "cardinfo.mdb" (only
+// with `withCardDatabase`: a card database on a server needs none) and
 // the export template "namecard-b.mdb", each only when it does not exist;
 // both owner-only (mode 0600). An existing file is never touched. Throws
 // Error when the folder or a file cannot be created.
-PreparedFiles prepareDataFolder(const QString &folder);
+PreparedFiles prepareDataFolder(const QString &folder, bool withCardDatabase = true);
 
 } // namespace tessary

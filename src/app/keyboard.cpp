@@ -99,11 +99,12 @@ void TVaraDavuz::updateCommandStates()
 {
     // Without a card database every command on members, groups and cards
     // would only report a database error. Restore stays: it is the way to a
-    // database again. About, Exit and the photo buttons need none.
+    // database again, as is "Card Database". About, Exit and the photo
+    // buttons need none.
     const bool open = m_data.src.connected() && m_data.QGroup.isOpen();
     const QString reason = open ? QString()
                                 : QStringLiteral("No card database is open: %1 could not be opened.")
-                                      .arg(DatabasePath.isEmpty() ? QStringLiteral("cardinfo.mdb") : DatabasePath);
+                                      .arg(databaseWhereabouts());
     for (QAction *action : {actBackup, actImport, actLayout, actPreview, actPrint, actCheckList, actExport})
         enableOrExplain(action, reason);
     for (QPushButton *button : {bNewGrp, bRemove, bDelete, bDelAll, bPreview, bPrint, bPrintAll, bSave})

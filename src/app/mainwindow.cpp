@@ -11,6 +11,7 @@
 #include "staffmodel.h"
 
 #include "data/busy.h"
+#include "data/databasechoice.h"
 #include "data/errors.h"
 #include "data/prompts.h"
 #include "data/records.h"
@@ -384,6 +385,11 @@ void TVaraDavuz::buildMenus()
 
     QMenu *database = menuBar()->addMenu(QStringLiteral("&Database"));
     database->setObjectName(QStringLiteral("mnDatabase"));
+    actCardDb = database->addAction(themedIcon("network-server-database", QStyle::SP_DriveNetIcon),
+                                    QStringLiteral("Card Database…"));
+    actCardDb->setObjectName(QStringLiteral("actCardDb"));
+    connect(actCardDb, &QAction::triggered, this, [this] { guarded([this] { actCardDbExecute(); }); });
+    database->addSeparator();
     actBackup = database->addAction(themedIcon("document-save-as", QStyle::SP_DialogSaveButton),
                                     QStringLiteral("Backup Database"));
     actBackup->setObjectName(QStringLiteral("actBackup"));
@@ -563,25 +569,14 @@ void TVaraDavuz::startUp()
         // keeps the database in the user's data folder, made on first start.
         const QString programFolder = ProgramFolder;
         ProgramFolder = chooseDataFolder(programFolder, folderWritableCheck());
+        // The card database on a server needs no file here; the folder
+        // still keeps the export template.
         if (QDir(ProgramFolder) != QDir(programFolder))
-            prepareDataFolder(ProgramFolder);
+            prepareDataFolder(ProgramFolder, readServerSetting().isEmpty());
         if (!QDir::setCurrent(ProgramFolder))
             throw Error(QStringLiteral("Cannot change to the folder %1").arg(ProgramFolder));
-        // The setting `Server` puts the card database on a server; the file
-        // and its lock are then not used.
-        const QString server = ReadStringSetting(QStringLiteral("Server"), QString()).trimmed();
-        m_data.src.disconnect();
-        if (server.isEmpty()) {
-            DatabasePath = ProgramFolder + QStringLiteral("cardinfo.mdb");
-            if (!lockDatabase())
-                return;
-            m_data.src.setConnectionString(cardConnectionString(DatabasePath));
-        } else {
-            DatabasePath.clear();
-            m_data.src.setConnectionString(serverConnectionString(server));
-        }
-        m_data.src.connect();
-        m_data.QGroup.open();
+        if (!openCardDatabase())
+            return;
         // The member list is opened for the group shown, never on every
         // member (the statement the query is defined with).
         SortOrder = ReadStringSetting(QStringLiteral("SortField"), QStringLiteral("name"));

@@ -56,6 +56,12 @@ public:
     // export template.
     QString ProgramFolder;
     QString DatabasePath;
+    // The card database's choice (carddb.cpp): the connection string of the
+    // server in use, empty for the file DatabasePath. "Card Database…"
+    // changes it and opens the database chosen.
+    QString DatabaseServer;
+    QAction *actCardDb = nullptr;
+    void actCardDbExecute();
     QString SortOrder;
     int CurrentGroupId = 0;
 
@@ -195,6 +201,14 @@ private:
     // Takes the lock file beside the card database; false (after telling
     // the operator) when another program holds it.
     bool lockDatabase();
+    // Opens the card database the settings choose (carddb.cpp); false after
+    // telling the operator why it could not be opened. Lists nothing.
+    bool openCardDatabase();
+    // Closes the database in use and opens the one chosen now, listed anew;
+    // on failure the window is left empty with the commands disabled.
+    void reopenCardDatabase();
+    // What the commands' tooltips and the dialog name as the database.
+    QString databaseWhereabouts() const;
     // After a failed start-up: lists the group shown in the group box, or
     // nothing.
     void listShownGroupOrNothing();

@@ -59,6 +59,31 @@ bool typesCompatible(FieldType declared, FieldType actual)
     return (isText(declared) && isText(actual)) || (isInt(declared) && isInt(actual));
 }
 
+// The order clause with the embedded engine's place for empty values: it
+// sorts them before every value, the server after. Each term of the clause
+// (commas inside brackets aside) says where they go on the server.
+QString nullsAsEmbedded(const SqlEngine &engine, const QString &orderClause)
+{
+    if (engine.kind() != EngineKind::Server)
+        return orderClause;
+    QStringList terms;
+    int depth = 0, start = 0;
+    for (int i = 0; i <= orderClause.size(); ++i) {
+        const QChar c = i < orderClause.size() ? orderClause.at(i) : QLatin1Char(',');
+        if (c == QLatin1Char('('))
+            ++depth;
+        else if (c == QLatin1Char(')'))
+            --depth;
+        else if (c == QLatin1Char(',') && depth == 0) {
+            const QString term = orderClause.mid(start, i - start).trimmed();
+            const bool descending = term.endsWith(QLatin1String(" desc"), Qt::CaseInsensitive);
+            terms << term + (descending ? QStringLiteral(" nulls last") : QStringLiteral(" nulls first"));
+            start = i + 1;
+        }
+    }
+    return terms.join(QStringLiteral(", "));
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -171,7 +196,7 @@ void Query::open()
         if (!shape->whereClause.isEmpty())
             keySql += QStringLiteral(" where ") + shape->whereClause;
         if (!shape->orderClause.isEmpty())
-            keySql += QStringLiteral(" order by ") + shape->orderClause;
+            keySql += QStringLiteral(" order by ") + nullsAsEmbedded(engine, shape->orderClause);
         if (translated.limit)
             keySql += QStringLiteral(" limit ") + QString::number(*translated.limit);
 

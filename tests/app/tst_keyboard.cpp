@@ -3,6 +3,7 @@
 // and where the card database lives when the program folder is read-only.
 
 #include "appfixture.h"
+#include "data/databasechoice.h"
 
 #include "app/datafolder.h"
 #include "card/composition.h"
@@ -230,8 +231,11 @@ void TestKeyboard::disabledCommandsSayWhy()
             const QString tip = o->property("toolTip").toString();
             QVERIFY2(enabled == withDatabase, name);
             QVERIFY2(tip.contains(QStringLiteral("No card database is open")) != withDatabase, qPrintable(tip));
+            // The tip names the database that could not be opened.
+            const QString where = ProgramFolder::onServer() ? tessary::serverLocation(folder.conninfo())
+                                                            : folder.databasePath();
             if (!withDatabase)
-                QVERIFY2(tip.contains(folder.databasePath()), qPrintable(tip));
+                QVERIFY2(tip.contains(where), qPrintable(tip));
         }
         for (const char *name : alwaysThere) {
             QObject *o = window.findChild<QObject *>(QString::fromLatin1(name));
@@ -251,10 +255,18 @@ void TestKeyboard::disabledCommandsSayWhy()
     ScopedScriptedPrompts prompts;
     Tdsrc data;
     TVaraDavuz window(data, folder.path());
-    ProgramFolder other;
-    QFile::copy(other.databasePath(), folder.databasePath());
+    QString restored;
+    if (ProgramFolder::onServer()) {
+        tessary::PgEngine engine(folder.conninfo());
+        tessary::prepareServerDatabase(engine, tessary::CardDatabaseSeed{});
+        restored = tessary::serverConnectionString(folder.conninfo());
+    } else {
+        ProgramFolder other;
+        QFile::copy(other.databasePath(), folder.databasePath());
+        restored = tessary::cardConnectionString(folder.databasePath());
+    }
     data.src.disconnect();
-    data.src.setConnectionString(tessary::cardConnectionString(folder.databasePath()));
+    data.src.setConnectionString(restored);
     data.src.connect();
     data.QGroup.open();
     emit data.src.dataChanged();
@@ -297,6 +309,8 @@ void TestKeyboard::dataFolderChoice()
 
 void TestKeyboard::readOnlyProgramFolderUsesUserDataFolder()
 {
+    if (ProgramFolder::onServer())
+        QSKIP("The card database file's place; a server's database has none");
     const QString user = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     QDir(user).removeRecursively();
     ProgramFolder program(false);

@@ -3,6 +3,7 @@
 // what shut-down leaves in the settings store.
 
 #include "appfixture.h"
+#include "data/databasechoice.h"
 
 #include "card/layout.h"
 #include "photoui/imagecontrol.h"
@@ -88,7 +89,12 @@ void TestMainWindow::firstStartUsesDefaults()
         QCOMPARE(window.statusText(0), QStringLiteral("Total Staffs=3"));
         QCOMPARE(window.statusText(1), QStringLiteral("Total Groups=1"));
         QCOMPARE(window.statusText(2), QStringLiteral("Group Members=3"));
-        QCOMPARE(window.DatabasePath, QFileInfo(folder.databasePath()).absoluteFilePath());
+        if (ProgramFolder::onServer()) {
+            QCOMPARE(window.DatabaseServer, folder.conninfo());
+            QVERIFY(window.DatabasePath.isEmpty());
+        } else {
+            QCOMPARE(window.DatabasePath, QFileInfo(folder.databasePath()).absoluteFilePath());
+        }
         QVERIFY(window.ProgramFolder.endsWith(QLatin1Char('/')));
     }
     // Start-up reads but does not write; shut-down writes the defaults back.
@@ -195,11 +201,19 @@ void TestMainWindow::missingDatabaseOpensEmptyWindow()
         QCOMPARE(prompts->asked.size(), size_t(1));
         const auto &report = prompts->asked.front();
         QCOMPARE(report.kind, tessary::MessageKind::Error);
-        QCOMPARE(report.title, QStringLiteral("Tessary"));
         QVERIFY(!report.withCancel);
-        QVERIFY2(report.text.contains(QStringLiteral("cardinfo.mdb")), qPrintable(report.text));
-        QVERIFY2(report.text.contains(QStringLiteral("unable to open database file")), qPrintable(report.text));
-        QVERIFY(report.text.endsWith(QLatin1Char('.')));
+        if (ProgramFolder::onServer()) {
+            // A server database without the tables: the connection's own
+            // message, in the error box of a server that cannot be used.
+            QCOMPARE(report.title, QStringLiteral("Error"));
+            QVERIFY2(report.text.contains(tessary::serverLocation(folder.conninfo())), qPrintable(report.text));
+            QVERIFY2(report.text.contains(QStringLiteral("is not a card database")), qPrintable(report.text));
+        } else {
+            QCOMPARE(report.title, QStringLiteral("Tessary"));
+            QVERIFY2(report.text.contains(QStringLiteral("cardinfo.mdb")), qPrintable(report.text));
+            QVERIFY2(report.text.contains(QStringLiteral("unable to open database file")), qPrintable(report.text));
+            QVERIFY(report.text.endsWith(QLatin1Char('.')));
+        }
 
         QVERIFY(!QFileInfo::exists(folder.databasePath()));
         QCOMPARE(window.lstGroup->count(), 0);
