@@ -176,6 +176,15 @@ public:
     {
         exec(onServer() ? QStringLiteral("drop trigger %1 on %2").arg(name, table) : QStringLiteral("drop trigger %1").arg(name));
     }
+    // After rows were written with keys of their own: the next new row's
+    // key follows the largest, on a server as the file does by itself.
+    void keysWritten() const
+    {
+        if (onServer()) {
+            tessary::PgEngine engine(m_conninfo);
+            tessary::syncServerKeys(engine);
+        }
+    }
     // `column` compared exactly, with case.
     QString exactText(const QString &column) const
     {

@@ -147,6 +147,7 @@ void TestGroups::newGroupTakesLastIdThatFits()
 {
     ProgramFolder folder;
     folder.db().exec(QStringLiteral("insert into grptbl (seq, gid, gdesc) values (32766, 32766, 'Before')"));
+    folder.db().keysWritten();
     ScopedScriptedPrompts prompts;
     prompts->inputAnswers = {QStringLiteral("Fits")};
     Tdsrc data;
@@ -164,6 +165,7 @@ void TestGroups::newGroupWhoseIdDoesNotFitIsRefused()
     ProgramFolder folder;
     // The last row key a group id can hold; the next group would get 32768.
     folder.db().exec(QStringLiteral("insert into grptbl (seq, gid, gdesc) values (32767, 32767, 'Last')"));
+    folder.db().keysWritten();
     folder.addMember(QStringLiteral("Lu"), 32767);
     ScopedScriptedPrompts prompts;
     prompts->inputAnswers = {QStringLiteral("Overflow"), QStringLiteral("Again")};
