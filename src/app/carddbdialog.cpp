@@ -62,6 +62,9 @@ TFmCardDb::TFmCardDb(const QString &inUse, const QString &server, QWidget *paren
     lbTest = new QLabel(where);
     lbTest->setObjectName(QStringLiteral("lbTest"));
     lbTest->setWordWrap(true);
+    // Room for an answer of a few lines (a server's error is often long).
+    lbTest->setMinimumHeight(lbTest->fontMetrics().lineSpacing() * 3);
+    lbTest->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     lbTest->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     whereLayout->addWidget(lbTest);
 
@@ -108,6 +111,9 @@ void TFmCardDb::bTestClick()
         QApplication::restoreOverrideCursor();
     }
     lbTest->setText(probe.description());
+    // A longer answer makes the dialog taller rather than being cut off.
+    if (sizeHint().height() > height())
+        resize(width(), sizeHint().height());
 }
 
 void TFmCardDb::accept()

@@ -363,7 +363,9 @@ PgEngine::PgEngine(const QString &conninfo)
     const char *values[] = {"10", "tessary", dbname.constData(), "UTF8", nullptr};
     m_conn = PQconnectdbParams(keywords, values, 1);
     if (!m_conn || PQstatus(m_conn) != CONNECTION_OK) {
-        const QString reason = m_conn ? trimmed(PQerrorMessage(m_conn)) : QStringLiteral("out of memory");
+        // libpq breaks its message over lines with a tab for a hint; a
+        // message box shows it as one paragraph.
+        const QString reason = m_conn ? trimmed(PQerrorMessage(m_conn)).simplified() : QStringLiteral("out of memory");
         PQfinish(m_conn);
         m_conn = nullptr;
         throw Error(QStringLiteral("Cannot connect to the card database server: ") + reason);
