@@ -193,7 +193,7 @@ private:
 void PgStatement::bind(int index, const QVariant &value)
 {
     if (index < 1 || size_t(index) > m_params.size())
-        throw m_engine.failure(QStringLiteral("Parameter %1 is not in the statement").arg(index));
+        m_engine.raise(QStringLiteral("Parameter %1 is not in the statement").arg(index));
     Param &p = m_params[size_t(index - 1)];
     p = Param{};
     if (!value.isValid() || value.isNull())
@@ -235,7 +235,7 @@ bool PgStatement::next()
         m_result.reset(PQexecParams(m_engine.handle(), m_sql.constData(), int(m_params.size()), types.data(),
                                     values.data(), lengths.data(), formats.data(), 0));
         if (!m_result.ok())
-            throw m_engine.failure(errorText(m_engine.handle(), m_result.res), sqlStateOf(m_result.res));
+            m_engine.raise(errorText(m_engine.handle(), m_result.res), sqlStateOf(m_result.res));
         m_ran = true;
         m_row = -1;
         m_affected = std::strncmp(PQcmdStatus(m_result.res), "SELECT", 6) == 0
@@ -258,12 +258,13 @@ const PGresult *PgStatement::described() const
             types[i] = m_params[i].type;
         Result prepared(PQprepare(conn, "", m_sql.constData(), int(types.size()), types.data()));
         if (!prepared.ok())
-            throw m_engine.failure(errorText(conn, prepared.res), sqlStateOf(prepared.res));
+            m_engine.raise(errorText(conn, prepared.res), sqlStateOf(prepared.res));
         m_description.reset(PQdescribePrepared(conn, ""));
         if (!m_description.ok()) {
-            const Error error = m_engine.failure(errorText(conn, m_description.res), sqlStateOf(m_description.res));
+            const QString message = errorText(conn, m_description.res);
+            const QString state = sqlStateOf(m_description.res);
             m_description.reset();
-            throw error;
+            m_engine.raise(message, state);
         }
     }
     return m_description.res;
@@ -344,7 +345,7 @@ QByteArray PgStatement::bytes(int column) const
     size_t length = 0;
     unsigned char *data = PQunescapeBytea(reinterpret_cast<const unsigned char *>(raw(column)), &length);
     if (!data)
-        throw m_engine.failure(QStringLiteral("Out of memory reading a stored block of bytes"));
+        m_engine.raise(QStringLiteral("Out of memory reading a stored block of bytes"));
     QByteArray out(reinterpret_cast<const char *>(data), qsizetype(length));
     PQfreemem(data);
     return out;
@@ -379,13 +380,13 @@ PgEngine::~PgEngine()
     PQfinish(m_conn);
 }
 
-Error PgEngine::failure(const QString &message, const QString &sqlState)
+void PgEngine::raise(const QString &message, const QString &sqlState)
 {
     m_lastError = message;
     m_lastSqlState = sqlState;
-    if (sqlState == QLatin1String("23505"))
+    if (sqlState == QLatin1String("23505")) // unique_violation
         throw UniqueKeyError(message);
-    return Error(message);
+    throw Error(message);
 }
 
 std::unique_ptr<SqlStatement> PgEngine::prepare(const QString &sql)
@@ -397,7 +398,7 @@ void PgEngine::run(const char *sql)
 {
     Result result(PQexec(m_conn, sql));
     if (!result.ok())
-        throw failure(errorText(m_conn, result.res), sqlStateOf(result.res));
+        raise(errorText(m_conn, result.res), sqlStateOf(result.res));
 }
 
 void PgEngine::exec(const QString &sql)
@@ -425,11 +426,11 @@ void PgEngine::commit()
 {
     Result result(PQexec(m_conn, "COMMIT"));
     if (!result.ok())
-        throw failure(errorText(m_conn, result.res), sqlStateOf(result.res));
+        raise(errorText(m_conn, result.res), sqlStateOf(result.res));
     // A transaction that failed part-way ends with COMMIT answered as
     // ROLLBACK: nothing of it was kept.
     if (std::strcmp(PQcmdStatus(result.res), "ROLLBACK") == 0)
-        throw failure(QStringLiteral("The changes were not saved: a statement of the transaction failed"));
+        raise(QStringLiteral("The changes were not saved: a statement of the transaction failed"));
 }
 
 void PgEngine::rollback()
@@ -518,7 +519,7 @@ qint64 PgEngine::insertedKey(SqlStatement &statement)
     auto *own = dynamic_cast<PgStatement *>(&statement);
     if ((own && own->onRow()) || statement.next())
         return statement.integer(0);
-    throw failure(QStringLiteral("The new row's key was not returned"));
+    raise(QStringLiteral("The new row's key was not returned"));
 }
 
 int PgEngine::socket() const
@@ -541,7 +542,7 @@ void PgEngine::listen(const QString &channel)
     const QByteArray name = channel.toUtf8();
     char *quoted = PQescapeIdentifier(m_conn, name.constData(), size_t(name.size()));
     if (!quoted)
-        throw failure(errorText(m_conn, nullptr));
+        raise(errorText(m_conn, nullptr));
     const QByteArray sql = QByteArrayLiteral("LISTEN ") + quoted;
     PQfreemem(quoted);
     run(sql.constData());

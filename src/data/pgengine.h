@@ -71,8 +71,9 @@ public:
     };
     std::vector<Notification> takeNotifications();
 
-    // For the statements: records a failure and answers the Error to throw.
-    Error failure(const QString &message, const QString &sqlState = QString());
+    // For the statements: records a failure and throws it (UniqueKeyError
+    // for a unique key taken already, else Error).
+    [[noreturn]] void raise(const QString &message, const QString &sqlState = QString());
     // The declared type of column `attnum` of the table with oid `table`.
     QString declaredType(unsigned table, int attnum);
 
