@@ -126,6 +126,14 @@ public:
         QElapsedTimer clock;
         clock.start();
         PgEngine engine(m_db->conninfo());
+        // A commit's cost depends on these: the private cluster of `make
+        // bench` turns them off.
+        auto settings = engine.prepare(QStringLiteral(
+            "select current_setting('fsync'), current_setting('synchronous_commit'), current_setting('server_version')"));
+        if (settings->next())
+            std::printf("  PostgreSQL %s, fsync=%s, synchronous_commit=%s\n", qPrintable(settings->text(2)),
+                        qPrintable(settings->text(0)), qPrintable(settings->text(1)));
+        settings.reset();
         prepareServerDatabase(engine, CardDatabaseSeed{});
         engine.beginWrite();
         addGroups(engine);
