@@ -53,7 +53,7 @@ install: build
 BENCH_PG_DIR ?= /tmp/tpg-bench-$(shell id -u)
 
 bench: build
-	@out=$$(sh scripts/pg-cluster.sh start $(BENCH_PG_DIR)) || exit 1; eval "$$out"; \
+	@out=$$(TESSARY_PG_DURABLE=1 sh scripts/pg-cluster.sh start $(BENCH_PG_DIR)) || exit 1; eval "$$out"; \
 	trap 'sh scripts/pg-cluster.sh stop "$$TESSARY_PG_DIR"' EXIT; trap 'exit 130' INT TERM; \
 	for b in $(BUILD)/bin/bench_*; do echo "== $$b"; $$b || exit 1; done
 

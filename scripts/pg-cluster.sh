@@ -4,6 +4,9 @@
 # authentication for the role `tessary`. Nothing of the system's own
 # PostgreSQL clusters is used or changed. Tuned for speed, not safety
 # (fsync, full-page writes and synchronous commit off): a crash loses data.
+# With TESSARY_PG_DURABLE=1 in the environment the server keeps its own
+# durable defaults instead, as a real card database server does (the
+# benchmarks run so).
 #
 #   eval "$(scripts/pg-cluster.sh start DIR)"
 #       stops and removes a cluster this script left in DIR, makes a new one
@@ -111,8 +114,12 @@ start() {
     chmod 700 "$dir"
     as_owner initdb -D "$dir/data" -A trust -U tessary -E UTF8 --no-sync --locale=C >"$dir/initdb.log" 2>&1 ||
         fail "initdb failed; see $dir/initdb.log"
+    speed="-c fsync=off -c full_page_writes=off -c synchronous_commit=off"
+    if [ "${TESSARY_PG_DURABLE:-0}" = 1 ]; then
+        speed=""
+    fi
     as_owner pg_ctl -D "$dir/data" -l "$dir/log" -w -t 60 \
-        -o "-k '$dir' -c listen_addresses='' -c fsync=off -c full_page_writes=off -c synchronous_commit=off -c max_connections=200" \
+        -o "-k '$dir' -c listen_addresses='' $speed -c max_connections=200" \
         start >/dev/null 2>&1 || {
         cat "$dir/log" >&2 2>/dev/null || true
         fail "the server did not start"
