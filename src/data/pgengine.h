@@ -76,17 +76,27 @@ public:
     [[noreturn]] void raise(const QString &message, const QString &sqlState = QString());
     // The declared type of column `attnum` of the table with oid `table`.
     QString declaredType(unsigned table, int attnum);
+    // The name of the server's prepared statement for `sql` with parameters
+    // of `types`, prepared on first use and kept for the connection's life:
+    // a statement run again (a list's row fetch) is not parsed and planned
+    // again.
+    QByteArray preparedStatement(const QByteArray &sql, const std::vector<unsigned> &types);
 
 private:
     std::vector<TableColumn> columnsOf(unsigned table, std::map<int, QString> *byNumber);
     unsigned relationOid(const QString &name, const char *relkinds);
     void run(const char *sql);
+    // After a change of the tables' definitions: what was read or prepared
+    // about them is read and prepared again.
+    void forgetSchema();
 
     PGconn *m_conn = nullptr;
     QString m_location;
     QString m_lastError;
     QString m_lastSqlState;
     std::map<unsigned, std::map<int, QString>> m_declared; // table oid -> attnum -> type
+    std::map<QString, std::vector<TableColumn>> m_tableColumns; // by lower-case table name
+    std::map<QByteArray, QByteArray> m_prepared; // sql and parameter types -> statement name
 };
 
 } // namespace tessary

@@ -84,16 +84,19 @@ struct IndexSpec
 };
 
 const IndexSpec kIndexes[] = {
-    {"grptbl_gdesc", "grptbl", "gdesc"},
+    // The lists sort empty values first, as the file does: the indexes
+    // hold them in that order, so a list is read in index order without a
+    // sort.
+    {"grptbl_gdesc", "grptbl", "gdesc nulls first"},
     {"grptbl_gid", "grptbl", "gid"},
     // Server only: two stations creating a group at once cannot take the
     // same gid; the loser retries. A new group holds gid 0 (the DEFAULT
     // group's) until its own key is known, inside its transaction.
     {"grptbl_gid_key", "grptbl", "gid", true, "gid <> 0"},
-    {"stafftbl_name", "stafftbl", "name"},
-    {"stafftbl_gid_name", "stafftbl", "gid, name"},
-    {"stafftbl_gid_staffno", "stafftbl", "gid, staffno, name"},
-    {"stafftbl_gid_cname", "stafftbl", "gid, cname, name"},
+    {"stafftbl_name", "stafftbl", "name nulls first"},
+    {"stafftbl_gid_name", "stafftbl", "gid, name nulls first"},
+    {"stafftbl_gid_staffno", "stafftbl", "gid, staffno nulls first, name nulls first"},
+    {"stafftbl_gid_cname", "stafftbl", "gid, cname nulls first, name nulls first"},
     {"stafftbl_cardno", "stafftbl", "cardno"},
 };
 
