@@ -39,29 +39,7 @@ bool MemberStore::store(const MemberDetails &details, int groupId)
 {
     Query &staff = m_data.QStaff;
     const bool found = staff.recordCount() > 0 && staff.locate(QStringLiteral("name"), details.name);
-    try {
-        if (found)
-            staff.edit();
-        else
-            staff.append();
-        staff.fieldByName(QStringLiteral("gid")).setInteger(groupId);
-        staff.fieldByName(QStringLiteral("cardno")).setInteger(0);
-        staff.fieldByName(QStringLiteral("name")).setString(details.name);
-        staff.fieldByName(QStringLiteral("cname")).setString(details.cname);
-        staff.fieldByName(QStringLiteral("staffno")).setString(QString::fromLocal8Bit(details.staffno.toLocal8Bit()));
-        staff.fieldByName(QStringLiteral("post")).setString(details.post);
-        staff.fieldByName(QStringLiteral("remark")).setString(details.remark);
-        staff.fieldByName(QStringLiteral("datejoin")).setString(dayMonthYearText(details.joined));
-        staff.fieldByName(QStringLiteral("expiry")).setString(dayMonthYearText(details.expiry));
-        // An existing member's photo is written only when the operator
-        // changed the picture: its stored bytes stay as they are.
-        if (!found || details.photoChanged)
-            staff.fieldByName(QStringLiteral("photo")).setBytes(details.photo);
-        staff.post();
-    } catch (...) {
-        staff.cancel();
-        throw;
-    }
+    save(found ? current() : MemberRef(), details, groupId);
     return found;
 }
 
@@ -160,10 +138,10 @@ void MemberStore::setCardNumber(const MemberRef &target, qint32 cardNo)
 
 bool MemberStore::deleteCurrent()
 {
-    Query &staff = m_data.QStaff;
-    if (!staff.isOpen() || staff.recordCount() == 0)
+    const MemberRef member = current();
+    if (!member.valid())
         return false;
-    staff.deleteRow();
+    remove(member.seq);
     return true;
 }
 
@@ -239,16 +217,12 @@ int MemberStore::deleteAll(ProgressSink &progress)
 
 bool MemberStore::moveCurrent(int groupId)
 {
-    Query &staff = m_data.QStaff;
-    if (!staff.isOpen() || staff.recordCount() == 0)
+    const MemberRef member = current();
+    if (!member.valid())
         return false;
     try {
-        staff.edit();
-        staff.fieldByName(QStringLiteral("gid")).setInteger(groupId);
-        staff.post();
+        move(member, groupId);
     } catch (const Error &) {
-        if (staff.isOpen())
-            staff.cancel();
         return false;
     }
     return true;
