@@ -104,7 +104,8 @@ void TVaraDavuz::bSaveClick()
     try {
         StoreDetails();
     } catch (const RowChangedError &) {
-        showChangedElsewhere(m_shown.seq);
+        // The member written over is the list's current one.
+        showChangedElsewhere(MemberStore(m_data).current().seq);
         return;
     } catch (...) {
         ShowPostError();
