@@ -17,6 +17,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QStandardPaths>
 
@@ -104,7 +105,19 @@ void TVaraDavuz::actCardDbExecute()
     TFmCardDb dialog(inUse, readServerSetting(), this);
     if (dialog.exec() != QDialog::Accepted)
         return;
+    // The same card database, still open: the window stays as it is.
+    if (dialog.chosenServer() == readServerSetting() && m_data.src.connected())
+        return;
+    if (paneEdited() && !ConfirmYesNo(QStringLiteral("Discard the changes to %1?").arg(editedMemberName())))
+        return;
     saveServerSetting(dialog.chosenServer());
     BusyScope busy;
     reopenCardDatabase();
+}
+
+QString TVaraDavuz::editedMemberName() const
+{
+    if (!eName->text().isEmpty())
+        return eName->text();
+    return m_shownTexts.value(1).isEmpty() ? QStringLiteral("the new member") : m_shownTexts.value(1);
 }

@@ -163,8 +163,8 @@ void TVaraDavuz::CardCodeReceived(bool, qint32 port, qint32 code, const QDateTim
         store.setCardNumber(member.seq == m_shown.seq ? m_shown : member, code);
         if (member.seq == m_shown.seq)
             m_shown = store.member(member.seq); // as written here
-    } catch (const RowChangedError &) {
-        showChangedElsewhere(member.seq);
+    } catch (const RowChangedError &changed) {
+        showChangedElsewhere(member.seq, changed);
         return;
     } catch (...) {
         ShowErrorBox(QStringLiteral("Cannot update database. Please retry!"));
@@ -203,8 +203,8 @@ void TVaraDavuz::bClearNoClick()
         store.setCardNumber(member.seq == m_shown.seq ? m_shown : member, 0);
         if (member.seq == m_shown.seq)
             m_shown = store.member(member.seq); // as written here
-    } catch (const RowChangedError &) {
-        showChangedElsewhere(member.seq);
+    } catch (const RowChangedError &changed) {
+        showChangedElsewhere(member.seq, changed);
         return;
     } catch (...) {
         ShowErrorBox(QStringLiteral("Cannot clear the card no."));

@@ -3,11 +3,15 @@
 #include "mainwindow.h"
 
 #include "card/cardprinting.h"
+#include "card/cardreports.h"
 #include "data/busy.h"
+#include "data/datetext.h"
 #include "data/prompts.h"
 
 #include <QComboBox>
 #include <QEvent>
+#include <QKeyEvent>
+#include <QTableView>
 #include <QGridLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -40,6 +44,21 @@ TFmFind::TFmFind(TVaraDavuz &main)
         guarded([this, row] { chooseHit(row); });
     });
     connect(bPrintFound, &QPushButton::clicked, this, [this] { guarded([this] { printFound(); }); });
+    // Enter in the box chooses the first hit, as Enter in the list chooses
+    // the selected one; Down goes on into the list.
+    connect(eFind, &QLineEdit::returnPressed, this, [this] {
+        guarded([this] {
+            if (m_debounce.isActive() || !m_searched)
+                runSearch();
+            chooseHit(0);
+        });
+    });
+    eFind->installEventFilter(this);
+    // Saved, deleted or moved in the main window: listed again at once.
+    connect(&main, &TVaraDavuz::membersChanged, this, [this] {
+        if (isVisible() && m_searched)
+            guarded([this] { runSearch(); });
+    });
     // A restore or an import replaces what was listed.
     connect(&main.data().src, &Connection::dataChanged, this, [this] {
         if (isVisible())
@@ -75,7 +94,7 @@ void TFmFind::buildControls()
     lvFound->setUniformRowHeights(true);
     lvFound->setSelectionMode(QAbstractItemView::SingleSelection);
     lvFound->setHeaderLabels({QStringLiteral("Group"), QStringLiteral("ID"), QStringLiteral("Name"),
-                              QStringLiteral("CName"), QStringLiteral("Card No")});
+                              QStringLiteral("CName"), QStringLiteral("Card No"), QStringLiteral("Expiry Date")});
 
     lCount = new QLabel(this);
     lCount->setObjectName(QStringLiteral("lCount"));
@@ -120,17 +139,42 @@ void TFmFind::showFound(const FoundMembers &found)
     items.reserve(qsizetype(m_found.size()));
     for (const FoundMember &m : m_found)
         items << new QTreeWidgetItem(QStringList{m.group, m.staffno, m.name, m.cname,
-                                                 m.cardno != 0 ? QString::number(m.cardno) : QString()});
+                                                 m.cardno != 0 ? QString::number(m.cardno) : QString(),
+                                                 cardDateText(readStoredDate(m.expiry).date())});
     lvFound->addTopLevelItems(items);
     if (!items.isEmpty())
         lvFound->setCurrentItem(items.first(), 0, QItemSelectionModel::NoUpdate);
     const int shown = int(m_found.size());
-    lCount->setText(shown < found.total
-                        ? QStringLiteral("%1 of %2 members shown").arg(shown).arg(found.total)
-                        : QStringLiteral("%1 members found").arg(found.total));
+    m_total = found.total;
+    lCount->setText(shown < found.total ? QStringLiteral("%1 of %2 members shown").arg(shown).arg(found.total)
+                    : found.total == 1  ? QStringLiteral("1 member found")
+                                        : QStringLiteral("%1 members found").arg(found.total));
     bPrintFound->setEnabled(shown > 0);
     bPrintFound->setToolTip(shown > 0 ? QStringLiteral("Prints the cards of the members listed")
                                       : QStringLiteral("No members are listed: find some first."));
+}
+
+bool TFmFind::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == eFind && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent *>(event)->key() == Qt::Key_Down && lvFound->topLevelItemCount() > 0) {
+        if (!lvFound->currentItem())
+            lvFound->setCurrentItem(lvFound->topLevelItem(0));
+        lvFound->currentItem()->setSelected(true);
+        lvFound->setFocus(Qt::TabFocusReason);
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void TFmFind::keyPressEvent(QKeyEvent *event)
+{
+    // Escape closes the window, as it closes a dialog.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 bool TFmFind::event(QEvent *event)
@@ -152,12 +196,31 @@ void TFmFind::chooseHit(int row)
     if (!staff.locate(QStringLiteral("seq"), hit.seq))
         ShowErrorReport(QStringLiteral("%1 is no longer in the card database").arg(hit.name));
     m_main.ShowCurrentMember();
+    // The keyboard goes on in the member list, on the chosen member: Delete
+    // and the arrow keys act there, not on the group box.
+    m_main.dbgInfo->setFocus(Qt::OtherFocusReason);
     m_main.raise();
     m_main.activateWindow();
 }
 
+QString TFmFind::printFoundQuestion() const
+{
+    const int shown = int(m_found.size());
+    if (shown < m_total)
+        return QStringLiteral("Print the cards of the %1 members shown? The other %2 of the %3 members found "
+                              "are not printed.")
+            .arg(shown)
+            .arg(m_total - shown)
+            .arg(m_total);
+    if (shown == 1)
+        return QStringLiteral("Print the card of the 1 member listed?");
+    return QStringLiteral("Print the cards of the %1 members listed?").arg(shown);
+}
+
 void TFmFind::printFound()
 {
+    if (m_found.empty() || !ConfirmYesNo(printFoundQuestion()))
+        return;
     std::vector<qint64> keys;
     keys.reserve(m_found.size());
     for (const FoundMember &m : m_found)

@@ -36,9 +36,11 @@ public:
     // Lists the group of the hit on `row` in the main window, with that
     // member current and shown.
     void chooseHit(int row);
-    // "Print Found": the cards of the listed members, after the Print All
-    // question.
+    // "Print Found": the cards of the listed members, after a question that
+    // says how many print.
     void printFound();
+    // The question "Print Found" asks.
+    QString printFoundQuestion() const;
     const std::vector<tessary::FoundMember> &found() const { return m_found; }
 
     QLineEdit *eFind = nullptr;
@@ -49,6 +51,8 @@ public:
 
 protected:
     bool event(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void buildControls();
@@ -57,6 +61,7 @@ private:
     TVaraDavuz &m_main;
     tessary::MemberSearch m_search;
     std::vector<tessary::FoundMember> m_found;
+    int m_total = 0;
     QTimer m_debounce;
     bool m_searched = false;
 };

@@ -76,12 +76,13 @@ void TVaraDavuz::MoveMemberToGroup(int groupId)
         return;
     try {
         store.move(member.seq == m_shown.seq ? m_shown : member, groupId);
-    } catch (const RowChangedError &) {
-        showChangedElsewhere(member.seq);
+    } catch (const RowChangedError &changed) {
+        showChangedElsewhere(member.seq, changed);
         return;
     } catch (const Error &) {
         return;
     }
     ShowSelectedGroup();
     ShowCurrentMember();
+    emit membersChanged();
 }

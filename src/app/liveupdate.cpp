@@ -17,6 +17,8 @@
 #include <QLineEdit>
 #include <QTimer>
 
+#include <algorithm>
+
 using namespace tessary;
 
 void TVaraDavuz::connectLiveUpdates()
@@ -56,21 +58,22 @@ void TVaraDavuz::followRemoteChanges()
         ShowSelectedGroup(); // the group went: the first one is shown
 
     relistKeeping(seq);
-    if (!edited) {
-        if (MemberStore(m_data).current().seq == seq || seq < 0)
-            ShowCurrentMember();
-        else
-            ClearDetails();
-    }
+    // The pane shows the member highlighted now: the same one, or the one
+    // that took the place of a member deleted elsewhere.
+    if (!edited)
+        ShowCurrentMember();
     UpdateCounts();
 }
 
 void TVaraDavuz::relistKeeping(qint64 seq)
 {
-    listCurrentGroup();
     Query &staff = m_data.QStaff;
+    const int place = staff.isOpen() ? staff.recNo() : -1;
+    listCurrentGroup();
+    // A member gone meanwhile gives its place to the next one, as a delete
+    // here does.
     if (!seekRow(staff, seq) && staff.isOpen() && staff.recordCount() > 0)
-        staff.first();
+        staff.setRecNo(std::clamp(place, 0, staff.recordCount() - 1));
     syncGridToQuery(staff.isOpen() ? staff.recNo() : -1);
 }
 

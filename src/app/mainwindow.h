@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/datasrc.h"
+#include "data/errors.h"
 #include "members/memberstore.h"
 
 #include <QMainWindow>
@@ -178,6 +179,10 @@ public:
     QAction *actSave = nullptr;
     QAction *actDelete = nullptr;
 
+signals:
+    // The operator saved, deleted or moved members here.
+    void membersChanged();
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -225,7 +230,10 @@ private:
     void relistKeeping(qint64 seq);
     // A save or move found the member changed at another station: says so
     // and shows the member as it is now.
-    void showChangedElsewhere(qint64 seq);
+    void showChangedElsewhere(qint64 seq, const tessary::RowChangedError &error);
+    void showDeletedElsewhere();
+    bool shownMemberGone(const QString &name);
+    QString editedMemberName() const;
     // True when the pane holds edits: it differs from what it was filled with.
     bool paneEdited() const;
     QStringList paneTexts() const;

@@ -66,11 +66,11 @@ void TVaraDavuz::StoreDetails()
     store.save(target, details, CurrentGroupId);
 }
 
-void TVaraDavuz::showChangedElsewhere(qint64 seq)
+void TVaraDavuz::showChangedElsewhere(qint64 seq, const RowChangedError &error)
 {
     // The pane shows the member as it is stored now (or nothing when it is
     // gone), so the operator sees what the other station wrote.
-    ShowErrorBox(RowChangedError().message());
+    ShowErrorBox(error.message());
     relistKeeping(seq);
     if (seekRow(m_data.QStaff, seq))
         ShowCurrentMember();
@@ -79,11 +79,35 @@ void TVaraDavuz::showChangedElsewhere(qint64 seq)
     UpdateCounts();
 }
 
+bool TVaraDavuz::shownMemberGone(const QString &name)
+{
+    // The pane still names the member it was filled from: the save is meant
+    // for that row, and only that row.
+    const QString shownName = m_shownTexts.value(1);
+    return m_shown.valid() && name.compare(shownName, Qt::CaseInsensitive) == 0 &&
+           !MemberStore(m_data).isStored(m_shown.seq);
+}
+
+void TVaraDavuz::showDeletedElsewhere()
+{
+    // Nothing is written, and the typed values stay. The pane no longer
+    // stands for a stored member: the next Save stores what it holds as a
+    // new member, as for one typed into an empty pane.
+    ShowErrorBox(RowDeletedError().message());
+    m_shown = MemberRef();
+    relistKeeping(MemberStore(m_data).current().seq);
+    UpdateCounts();
+}
+
 void TVaraDavuz::bSaveClick()
 {
     const QString name = eName->text();
     if (name.isEmpty()) {
         ShowErrorBox(QStringLiteral("Name field cannot be empty."));
+        return;
+    }
+    if (shownMemberGone(name)) {
+        showDeletedElsewhere();
         return;
     }
 
@@ -103,9 +127,12 @@ void TVaraDavuz::bSaveClick()
     bool stored = true;
     try {
         StoreDetails();
-    } catch (const RowChangedError &) {
+    } catch (const RowDeletedError &) {
+        showDeletedElsewhere();
+        return;
+    } catch (const RowChangedError &changed) {
         // The member written over is the list's current one.
-        showChangedElsewhere(MemberStore(m_data).current().seq);
+        showChangedElsewhere(MemberStore(m_data).current().seq, changed);
         return;
     } catch (...) {
         ShowPostError();
@@ -114,8 +141,10 @@ void TVaraDavuz::bSaveClick()
     UpdateCounts();
     // On a failed store the pane keeps what was typed so it can be
     // corrected and saved again.
-    if (stored)
+    if (stored) {
         ClearDetails();
+        emit membersChanged();
+    }
 }
 
 void TVaraDavuz::bDeleteClick()
@@ -126,6 +155,7 @@ void TVaraDavuz::bDeleteClick()
         MemberStore store(m_data);
         store.remove(store.current().seq);
         ShowCurrentMember();
+        emit membersChanged();
     }
     UpdateCounts();
 }
@@ -142,6 +172,7 @@ void TVaraDavuz::bDelAllClick()
         OnExit resync([this] {
             m_deferGridSync = false;
             syncGridToQuery(m_data.QStaff.isOpen() ? m_data.QStaff.recNo() : -1);
+            emit membersChanged();
         });
         // The grid follows the deletions in one step at the end.
         QueryTableModel::BulkChange bulk(*m_model);

@@ -102,8 +102,6 @@ void CardPrinting::PrintMembers(const std::vector<qint64> &keys)
 {
     if (keys.empty())
         return;
-    if (!ConfirmYesNo(QStringLiteral("Are you sure to print all cards now?")))
-        return;
     m_data.QList.setSql(memberKeysCardsSql(keys));
     m_data.QList.open();
     hiddenRun(CardMode::Print);

@@ -44,9 +44,9 @@ public:
     // "Print All": asks "Are you sure to print all cards now?"; on Yes the
     // cards of group `groupId` are printed and QList is left open.
     void PrintAll(int groupId);
-    // "Print Found": asks the Print All question; on Yes the cards of the
-    // members whose keys are `keys` are printed and QList is left open. No
-    // keys: nothing is asked or printed.
+    // "Print Found": the cards of the members whose keys are `keys` are
+    // printed (the caller has asked) and QList is left open. No keys:
+    // nothing is printed.
     void PrintMembers(const std::vector<qint64> &keys);
     // The layout dialog's "Preview": the sample members with the dialog's
     // current (unsaved) settings on its stored paper.

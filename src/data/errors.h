@@ -35,6 +35,17 @@ class RowChangedError : public Error
 {
 public:
     RowChangedError() : Error(QStringLiteral("The record was changed at another station.")) {}
+
+protected:
+    explicit RowChangedError(QString message) : Error(std::move(message)) {}
+};
+
+// A save found its row gone since it was read (deleted at another station,
+// or replaced by a restore or an import there): nothing was written.
+class RowDeletedError : public RowChangedError
+{
+public:
+    RowDeletedError() : RowChangedError(QStringLiteral("The record was deleted at another station.")) {}
 };
 
 } // namespace tessary

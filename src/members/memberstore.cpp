@@ -63,24 +63,48 @@ void writeDetails(Query &row, const MemberDetails &details, int groupId, bool is
         row.fieldByName(QStringLiteral("photo")).setBytes(details.photo);
 }
 
+// Whether the member with key `seq` is in the database now: read through a
+// query of its own, never from what `list` holds.
+bool memberStored(Query &list, qint64 seq)
+{
+    if (seq < 0)
+        return false;
+    Query own(list.connection(), QStringLiteral("storedMember"));
+    own.setSql({QStringLiteral("select seq from stafftbl"), QStringLiteral("where seq=") + QString::number(seq)});
+    own.open();
+    return !own.isEmpty();
+}
+
 // Edits the member `target` through `edit` and posts it, checked against
-// what was read. Throws RowChangedError when the member is gone.
+// what was read. Throws RowDeletedError when the member is gone,
+// RowChangedError when it holds other values now.
 void editMember(Query &list, const MemberRef &target, const std::function<void(Query &)> &edit)
 {
-    const bool found = withRow(list, QStringLiteral("stafftbl"), target.seq, [&](Query &row) {
-        row.edit();
-        try {
-            row.expectStored(target.stored);
-            edit(row);
-            row.post();
-        } catch (...) {
-            if (row.isOpen())
-                row.cancel();
-            throw;
-        }
-    });
+    bool found = false;
+    try {
+        found = withRow(list, QStringLiteral("stafftbl"), target.seq, [&](Query &row) {
+            row.edit();
+            try {
+                row.expectStored(target.stored);
+                edit(row);
+                row.post();
+            } catch (...) {
+                if (row.isOpen())
+                    row.cancel();
+                throw;
+            }
+        });
+    } catch (const RowDeletedError &) {
+        throw;
+    } catch (const RowChangedError &) {
+        // A list read before the deletion still holds the row: the database
+        // tells whether it is gone or only changed.
+        if (!memberStored(list, target.seq))
+            throw RowDeletedError();
+        throw;
+    }
     if (!found)
-        throw RowChangedError();
+        throw RowDeletedError();
 }
 
 } // namespace
@@ -100,6 +124,11 @@ MemberRef MemberStore::member(qint64 seq)
         ref = MemberRef{seq, row.storedValues(row.recNo())};
     });
     return ref;
+}
+
+bool MemberStore::isStored(qint64 seq)
+{
+    return memberStored(m_data.QStaff, seq);
 }
 
 void MemberStore::save(const MemberRef &target, const MemberDetails &details, int groupId)

@@ -71,12 +71,17 @@ public:
     // The member with key `seq` as the list read it, or else as stored now.
     MemberRef member(qint64 seq);
 
+    // Whether a member with key `seq` is in the card database now, read from
+    // the database itself, not from what a list holds.
+    bool isStored(qint64 seq);
+
     // Stores the member into the group `groupId`: over the member `target`
     // when it is valid (checked to hold what was read), else as a new
     // member. The card number becomes 0; the photo of an existing member is
     // written only when the operator changed it. The list shows the member
-    // afterwards when it lists it. Throws RowChangedError when the member was
-    // changed or deleted meanwhile, tessary::Error on other failures.
+    // afterwards when it lists it. Throws RowDeletedError when the member is
+    // gone, RowChangedError when it was changed meanwhile, tessary::Error on
+    // other failures; nothing is written then.
     void save(const MemberRef &target, const MemberDetails &details, int groupId);
 
     // Deletes the member with key `seq`. A member already deleted (at

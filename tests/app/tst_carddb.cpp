@@ -22,6 +22,7 @@
 #include <QTimer>
 
 using namespace apptest;
+using tessary::MessageResult;
 using tessary::ScopedScriptedPrompts;
 using tessary::Tdsrc;
 using tessary::testing::ServerDb;
@@ -90,6 +91,7 @@ private slots:
     void userDataFolderGetsItsFileOnlyWhenUsed();
     void passwordsAreRefused_data();
     void passwordsAreRefused();
+    void okLeavesTheWindowOrAsksBeforeDroppingTyping();
 };
 
 void TestCardDb::serverAndBackToThisComputer()
@@ -317,3 +319,35 @@ void TestCardDb::passwordsAreRefused()
 
 QTEST_MAIN(TestCardDb)
 #include "tst_carddb.moc"
+
+void TestCardDb::okLeavesTheWindowOrAsksBeforeDroppingTyping()
+{
+    ProgramFolder folder;
+    folder.addMember(QStringLiteral("Ann"), 0);
+    const std::optional<QString> before = setting(tessary::kServerSetting);
+    ScopedScriptedPrompts prompts;
+    Tdsrc data;
+    TVaraDavuz window(data, folder.path());
+    QVERIFY(data.QStaff.locate(QStringLiteral("name"), QStringLiteral("Ann")));
+    window.ShowCurrentMember();
+    window.ePost->setText(QStringLiteral("typed"));
+
+    // OK on the database in use: nothing is read again, the typing stays.
+    withCardDbDialog(window, [](TFmCardDb &d) { clickOk(d); });
+    QCOMPARE(prompts->messages(), QStringList());
+    QCOMPARE(window.ePost->text(), QStringLiteral("typed"));
+
+    // Another database: asked first; "No" changes nothing.
+    prompts->messageAnswers = {MessageResult::Cancel};
+    withCardDbDialog(window, [&](TFmCardDb &d) {
+        if (data.src.isServer())
+            d.rbLocal->click();
+        else
+            chooseServer(d, kUnreachable);
+        clickOk(d);
+    });
+    QCOMPARE(prompts->messages(), QStringList{QStringLiteral("Discard the changes to Ann?")});
+    QCOMPARE(window.ePost->text(), QStringLiteral("typed"));
+    QCOMPARE(setting(tessary::kServerSetting), before);
+    QCOMPARE(listedNames(window), QStringList{QStringLiteral("Ann")});
+}

@@ -68,6 +68,11 @@ QStringList column(const TFmFind &find, int c)
     return out;
 }
 
+QString foundCount(qsizetype n)
+{
+    return n == 1 ? QStringLiteral("1 member found") : QStringLiteral("%1 members found").arg(n);
+}
+
 void chooseExpiring(TFmFind &find, const QString &caption)
 {
     const int index = find.cbExpiring->findText(caption);
@@ -154,7 +159,7 @@ private slots:
         type(*find, text);
         QTRY_COMPARE(column(*find, 2), names);
         QCOMPARE(column(*find, 0), groups);
-        QCOMPARE(find->lCount->text(), QStringLiteral("%1 members found").arg(names.size()));
+        QCOMPARE(find->lCount->text(), foundCount(names.size()));
         QVERIFY(find->bPrintFound->isEnabled());
     }
 
@@ -173,6 +178,8 @@ private slots:
         typeOn(*find, QStringLiteral(" 20"));
         QTRY_COMPARE(find->lCount->text(), QStringLiteral("5 members found"));
         QCOMPARE(column(*find, 2).first(), QStringLiteral("Member 200"));
+        typeOn(*find, QStringLiteral("4"));
+        QTRY_COMPARE(find->lCount->text(), QStringLiteral("1 member found"));
         type(*find, QStringLiteral("nobody"));
         QTRY_COMPARE(find->lCount->text(), QStringLiteral("0 members found"));
         QVERIFY(!find->bPrintFound->isEnabled());
@@ -207,11 +214,8 @@ private slots:
         window.bDelete->click();
         QCOMPARE(folder.db().strings(QStringLiteral("select staffno from stafftbl where name = 'Zed'")),
                  QStringList{QStringLiteral("Z-2")});
-        // Back in the Find window the list shows the database as it is now,
-        // and Print Found says why it cannot be used.
-        QCOMPARE(column(*find, 1), QStringList{QStringLiteral("Z-1")});
-        QEvent activate(QEvent::WindowActivate);
-        QCoreApplication::sendEvent(find, &activate);
+        // The Find window follows at once, and Print Found says why it
+        // cannot be used.
         QCOMPARE(column(*find, 1), QStringList());
         QVERIFY(!find->bPrintFound->isEnabled());
         QVERIFY(!find->bPrintFound->toolTip().isEmpty());
@@ -232,6 +236,65 @@ private slots:
         QCOMPARE(folder.db().value(QStringLiteral("select post from stafftbl where seq = ?"), {zora}).toString(),
                  QStringLiteral("Chief"));
         QCOMPARE(folder.db().count(QStringLiteral("stafftbl")), 4);
+    }
+
+    void keyboardChoosesAndCloses()
+    {
+        ProgramFolder folder;
+        const int works = folder.addGroup(QStringLiteral("Works"));
+        folder.addMember(member("Amy", 0));
+        folder.addMember(member("Kim", works));
+        folder.addMember(member("Kit", works));
+        ScopedScriptedPrompts prompts;
+        Tdsrc data;
+        TVaraDavuz window(data, folder.path());
+        TFmFind *find = openFind(window);
+        // Down goes from the box into the list, on the first hit.
+        type(*find, QStringLiteral("ki"));
+        QTRY_COMPARE(column(*find, 2), (QStringList{QStringLiteral("Kim"), QStringLiteral("Kit")}));
+        find->eFind->setFocus();
+        QTest::keyClick(find->eFind, Qt::Key_Down);
+        QCOMPARE(find->focusWidget(), find->lvFound);
+        QCOMPARE(find->lvFound->currentIndex().row(), 0);
+        // Enter in the box chooses the first hit, even before the list
+        // followed the typing; the member list then has the keyboard.
+        type(*find, QStringLiteral("kit"));
+        QTest::keyClick(find->eFind, Qt::Key_Return);
+        QCOMPARE(window.lstGroup->currentText(), QStringLiteral("Works"));
+        QCOMPARE(window.eName->text(), QStringLiteral("Kit"));
+        QCOMPARE(window.focusWidget(), window.dbgInfo);
+        QCOMPARE(window.dbgInfo->currentIndex().row(), window.data().QStaff.recNo());
+        // A save in the main window is listed at once.
+        type(*find, QStringLiteral("k"));
+        QTRY_COMPARE(find->lvFound->topLevelItemCount(), 2);
+        window.ClearDetails();
+        window.eName->setText(QStringLiteral("Kai"));
+        window.bSave->click();
+        QCOMPARE(column(*find, 2), (QStringList{QStringLiteral("Kai"), QStringLiteral("Kim"), QStringLiteral("Kit")}));
+        QTest::keyClick(find, Qt::Key_Escape);
+        QVERIFY(!find->isVisible());
+    }
+
+    void printFoundSaysWhatPrintsWhenNotAllAreShown()
+    {
+        ProgramFolder folder;
+        for (int i = 0; i < 203; ++i)
+            folder.addMember(QStringLiteral("Member %1").arg(i, 3, 10, QLatin1Char('0')), 0);
+        ScopedScriptedPrompts prompts;
+        Tdsrc data;
+        TVaraDavuz window(data, folder.path());
+        auto output = std::make_unique<NamesOutput>();
+        NamesOutput &printed = *output;
+        window.cardOutput = std::move(output);
+        TFmFind *find = openFind(window);
+        type(*find, QStringLiteral("member"));
+        QTRY_COMPARE(find->lCount->text(), QStringLiteral("200 of 203 members shown"));
+        prompts->messageAnswers = {MessageResult::Ok};
+        find->bPrintFound->click();
+        QCOMPARE(prompts->messages(),
+                 QStringList{QStringLiteral("Print the cards of the 200 members shown? The other 3 of the 203 members "
+                                            "found are not printed.")});
+        QCOMPARE(printed.runs.at(0).size(), 200);
     }
 
     void expiringWindows()
@@ -259,8 +322,11 @@ private slots:
         for (const auto &[caption, names] : windows) {
             chooseExpiring(*find, QString::fromLatin1(caption));
             QCOMPARE(column(*find, 2), names);
-            QCOMPARE(find->lCount->text(), QStringLiteral("%1 members found").arg(names.size()));
+            QCOMPARE(find->lCount->text(), foundCount(names.size()));
         }
+        // Each card's expiry, in the cards' date form.
+        QCOMPARE(find->lvFound->headerItem()->text(5), QStringLiteral("Expiry Date"));
+        QCOMPARE(column(*find, 5), QStringList{cardDateText(today.addDays(-1))});
         // Typing returns to the text search.
         typeOn(*find, QStringLiteral("in 9"));
         QCOMPARE(find->cbExpiring->currentIndex(), 0);
@@ -290,8 +356,8 @@ private slots:
         QVERIFY(printed.runs.empty());
         prompts->messageAnswers = {MessageResult::Ok};
         find->bPrintFound->click();
-        QCOMPARE(prompts->messages(), (QStringList{QStringLiteral("Are you sure to print all cards now?"),
-                                                   QStringLiteral("Are you sure to print all cards now?")}));
+        QCOMPARE(prompts->messages(), (QStringList{QStringLiteral("Print the cards of the 3 members listed?"),
+                                                   QStringLiteral("Print the cards of the 3 members listed?")}));
         QCOMPARE(printed.runs.size(), size_t(1));
         QCOMPARE(printed.runs[0], column(*find, 2)); // the listed members, in the listed order
     }

@@ -57,6 +57,8 @@ private slots:
     void init() { clearSettings(); }
     void saveOverAChangedMemberIsRefused();
     void listsFollowTheOtherStation();
+    void memberDeletedElsewhereIsNotSavedAgain();
+    void paneShowsTheMemberTakingTheDeletedOnesPlace();
 };
 
 void TestStations::saveOverAChangedMemberIsRefused()
@@ -143,6 +145,59 @@ void TestStations::listsFollowTheOtherStation()
     other.changePost(QStringLiteral("Ben"), QStringLiteral("Chief"));
     QTRY_COMPARE_WITH_TIMEOUT(window.ePost->text(), QStringLiteral("Chief"), 1000);
     QCOMPARE(prompts->messages(), QStringList());
+}
+
+void TestStations::memberDeletedElsewhereIsNotSavedAgain()
+{
+    ProgramFolder folder;
+    folder.addMember(QStringLiteral("Ann"), 0);
+    folder.addMember(QStringLiteral("Ben"), 0);
+    ScopedScriptedPrompts prompts;
+    Tdsrc data;
+    TVaraDavuz window(data, folder.path());
+    showMember(window, QStringLiteral("Ann"));
+    window.ePost->setText(QStringLiteral("Typed"));
+
+    OtherStation other(folder);
+    QVERIFY(other.data.QStaff.locate(QStringLiteral("name"), QStringLiteral("Ann")));
+    tessary::MemberStore(other.data).remove(tessary::MemberStore(other.data).current().seq);
+    QTest::qWait(300); // on a server the window hears of it
+
+    window.bSave->click();
+    QCOMPARE(messagesTitled(*prompts, QStringLiteral("Error")),
+             QStringList{QStringLiteral("The record was deleted at another station.")});
+    QCOMPARE(folder.db().count(QStringLiteral("stafftbl"), QStringLiteral("name = 'Ann'")), 0);
+    QCOMPARE(window.eName->text(), QStringLiteral("Ann"));
+    QCOMPARE(window.ePost->text(), QStringLiteral("Typed"));
+
+    // Saved again, on purpose: a new member holding what was typed.
+    prompts->clear();
+    window.bSave->click();
+    QCOMPARE(prompts->messages(), QStringList());
+    QCOMPARE(folder.db().strings(QStringLiteral("select post from stafftbl where name = 'Ann'")),
+             QStringList{QStringLiteral("Typed")});
+}
+
+void TestStations::paneShowsTheMemberTakingTheDeletedOnesPlace()
+{
+    if (!ProgramFolder::onServer())
+        QSKIP("other stations share a card database only on a server");
+    ProgramFolder folder;
+    for (const char *name : {"Ann", "Ben", "Cid"})
+        folder.addMember(QString::fromLatin1(name), 0);
+    ScopedScriptedPrompts prompts;
+    Tdsrc data;
+    TVaraDavuz window(data, folder.path());
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    showMember(window, QStringLiteral("Ben"));
+
+    OtherStation other(folder);
+    QVERIFY(other.data.QStaff.locate(QStringLiteral("name"), QStringLiteral("Ben")));
+    tessary::MemberStore(other.data).remove(tessary::MemberStore(other.data).current().seq);
+    QTRY_COMPARE_WITH_TIMEOUT(listedNames(window), (QStringList{QStringLiteral("Ann"), QStringLiteral("Cid")}), 1000);
+    QCOMPARE(window.dbgInfo->currentIndex().row(), 1);
+    QCOMPARE(window.eName->text(), QStringLiteral("Cid"));
 }
 
 QTEST_MAIN(TestStations)

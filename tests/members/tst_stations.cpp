@@ -111,7 +111,8 @@ void TestStations::changedMemberIsNotOverwritten()
         action(store, ann);
         QFAIL("the change made elsewhere was overwritten");
     } catch (const RowChangedError &e) {
-        QCOMPARE(e.message(), QStringLiteral("The record was changed at another station."));
+        QCOMPARE(e.message(), deletedElsewhere ? QStringLiteral("The record was deleted at another station.")
+                                               : QStringLiteral("The record was changed at another station."));
     }
     // What the other station wrote stands, and this station's list shows it.
     const QString stored = deletedElsewhere ? QStringLiteral("-") : QStringLiteral("Ann Other");
