@@ -27,7 +27,7 @@ TFmFind::TFmFind(TVaraDavuz &main)
     setObjectName(QStringLiteral("FindMember"));
     setWindowTitle(QStringLiteral("Find Member"));
     setAttribute(Qt::WA_DeleteOnClose, false);
-    resize(560, 380);
+    resize(640, 380);
     buildControls();
 
     m_debounce.setSingleShot(true);
@@ -142,6 +142,8 @@ void TFmFind::showFound(const FoundMembers &found)
                                                  m.cardno != 0 ? QString::number(m.cardno) : QString(),
                                                  cardDateText(readStoredDate(m.expiry).date())});
     lvFound->addTopLevelItems(items);
+    for (int c = 0; c < lvFound->columnCount(); ++c)
+        lvFound->resizeColumnToContents(c);
     if (!items.isEmpty())
         lvFound->setCurrentItem(items.first(), 0, QItemSelectionModel::NoUpdate);
     const int shown = int(m_found.size());
