@@ -131,16 +131,21 @@ void TestInstalledImport::importsThroughTheInstalledReader()
     CountingProgress progress;
     db.ds->QGroup.open();
     const QString path = db.folder() + QStringLiteral("/staff.") + format;
-    QVERIFY(writeRecords(path, QJsonArray{QJsonArray{QStringLiteral("GROUP"), QStringLiteral("NAME"), QStringLiteral("ID")},
-                                          QJsonArray{QStringLiteral("Sales"), QStringLiteral("Ann"), 1},
-                                          QJsonArray{QString(), QStringLiteral("王小明"), 2}}));
+    const QJsonArray header{QStringLiteral("GROUP"), QStringLiteral("NAME"), QStringLiteral("ID"),
+                            QStringLiteral("JOINED"), QStringLiteral("EXPIRY"), QStringLiteral("PHOTO")};
+    const QString joined = QStringLiteral("1/02/2020"), expiry = QStringLiteral("31/12/2030");
+    const QString photo = QStringLiteral("photo.jpg");
+    QVERIFY(writeJpeg(db.folder() + QLatin1Char('/') + photo, 12, 16));
+    QVERIFY(writeRecords(path, QJsonArray{header,
+                                          QJsonArray{QStringLiteral("Sales"), QStringLiteral("Ann"), 1, joined, expiry, photo},
+                                          QJsonArray{QString(), QStringLiteral("王小明"), 2, joined, expiry, photo}}));
 
     // The reader the installed program starts, as it finds it.
     qputenv("TESSARY_SHEET_READER", QFile::encodeName(SheetProcess::readerOf(bin())));
     const SpreadsheetImport::Outcome outcome = SpreadsheetImport(*db.ds, progress).importFile(path);
     qunsetenv("TESSARY_SHEET_READER");
+    QCOMPARE((*prompts).messages().join(QLatin1Char(';')), QString());
     QCOMPARE(outcome, SpreadsheetImport::Outcome::Completed);
-    QCOMPARE((*prompts).messages(), QStringList());
     Query &q = db.ds->QAllStaff;
     q.close();
     q.open();
