@@ -4,6 +4,9 @@
 #              private PostgreSQL cluster, scripts/pg-cluster.sh)
 # make install PREFIX=/usr/local - build and install the program, tessary-mkdb,
 #              the desktop entry, the icon and the AppStream metadata
+# make fuzz  - build the fuzz targets with clang and libFuzzer and run each
+#              for FUZZ_SECONDS (not part of make test, which replays their
+#              seed inputs); new findings land in build-fuzz/findings/
 # make clean - remove build folders (never the operator's card database)
 
 BUILD      ?= build
@@ -13,8 +16,11 @@ JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 # database. It lives outside the build folders, so no build or clean touches it.
 PROGRAM_DIR ?= program
 PREFIX ?= /usr/local
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS ?= xlsx csv xls sheetframe component picture
 
-.PHONY: all deps build run test bench clean prepare install
+.PHONY: all deps build run test bench clean prepare install fuzz
 
 all: build
 
@@ -57,6 +63,23 @@ bench: build
 	trap 'sh scripts/pg-cluster.sh stop "$$TESSARY_PG_DIR"' EXIT; trap 'exit 130' INT TERM; \
 	for b in $(BUILD)/bin/bench_*; do echo "== $$b"; $$b || exit 1; done
 
+# Each target runs on a corpus of its own in the build folder, seeded from
+# fuzz/corpus/<target>; a crash, leak or hang stops the run and leaves the
+# input in $(FUZZ_BUILD)/findings/ (add it to fuzz/corpus/<target> once
+# fixed, so make test replays it).
+fuzz:
+	@sh scripts/install-deps.sh fuzz
+	@test -f $(FUZZ_BUILD)/CMakeCache.txt || cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	    -DCMAKE_CXX_COMPILER=clang++-14 -DTESSARY_FUZZ=ON -DTESSARY_SANITIZE=ON -DTESSARY_TESTS=OFF -DTESSARY_BENCH=OFF
+	cmake --build $(FUZZ_BUILD) --target fuzz_targets -j $(JOBS)
+	@mkdir -p $(FUZZ_BUILD)/findings
+	@for t in $(FUZZ_TARGETS); do \
+	    echo "== fuzz_$$t for $(FUZZ_SECONDS) s"; mkdir -p $(FUZZ_BUILD)/corpus/$$t; \
+	    ASAN_OPTIONS=detect_leaks=1 QT_QPA_PLATFORM=offscreen QT_LOGGING_RULES="default.warning=false" $(FUZZ_BUILD)/bin/fuzz_$$t \
+	        -max_total_time=$(FUZZ_SECONDS) -timeout=20 -rss_limit_mb=2048 -print_final_stats=1 \
+	        -artifact_prefix=$(FUZZ_BUILD)/findings/$$t- $(FUZZ_BUILD)/corpus/$$t fuzz/corpus/$$t || exit 1; \
+	done
+
 # Removes the build folders only; the program folder and its card database stay.
 clean:
-	rm -rf $(BUILD) $(TEST_BUILD)
+	rm -rf $(BUILD) $(TEST_BUILD) $(FUZZ_BUILD)

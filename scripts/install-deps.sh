@@ -1,6 +1,7 @@
 #!/bin/sh
 # Installs, only where missing, the Debian packages needed to build, run and
 # test the program. Safe to run repeatedly; does nothing when all are present.
+# "install-deps.sh fuzz" installs, in addition, clang and libFuzzer for make fuzz.
 set -e
 
 PACKAGES="
@@ -13,6 +14,9 @@ python3-xlwt python3-openpyxl
 libquazip1-qt6-dev libcsv-dev
 postgresql libpq-dev
 "
+if [ "$1" = fuzz ]; then
+    PACKAGES="$PACKAGES clang-14 libclang-rt-14-dev"
+fi
 
 missing=""
 for p in $PACKAGES; do

@@ -71,7 +71,22 @@ private:
     unsigned char m_min = 0, m_max = 0;
 };
 
+// A parser ready for use; throws when it cannot be set up.
+CsvParser newParser(const QString &path)
+{
+    auto parser = std::make_unique<csv_parser>();
+    if (csv_init(parser.get(), 0) != 0)
+        throw Error(QStringLiteral("Cannot read the file '%1': not enough memory").arg(path));
+    return CsvParser(parser.release());
+}
+
 } // namespace
+
+void CsvParserFree::operator()(csv_parser *parser) const
+{
+    csv_free(parser);
+    delete parser;
+}
 
 char detectSeparator(const QByteArray &start)
 {
@@ -92,7 +107,7 @@ char detectSeparator(const QByteArray &start)
     return ',';
 }
 
-CsvReader::CsvReader(const QString &path) : m_path(path), m_parser(std::make_unique<csv_parser>())
+CsvReader::CsvReader(const QString &path) : m_path(path)
 {
     const QFileInfo info(path);
     if (!info.exists())
@@ -101,8 +116,7 @@ CsvReader::CsvReader(const QString &path) : m_path(path), m_parser(std::make_uni
     if (!info.isFile() || !m_file.open(path, &why))
         throw Error(QStringLiteral("Cannot open the file '%1': %2")
                         .arg(path, info.isFile() ? why : QStringLiteral("it is not a file")));
-    if (csv_init(m_parser.get(), 0) != 0)
-        throw Error(QStringLiteral("Cannot read the file '%1': not enough memory").arg(path));
+    m_parser = newParser(path);
     m_rows = std::max(0, checkAndCount() - 1);
     QVector<SheetCell> names;
     if (nextRow(names))
@@ -110,10 +124,7 @@ CsvReader::CsvReader(const QString &path) : m_path(path), m_parser(std::make_uni
             m_columns << cell.text.trimmed();
 }
 
-CsvReader::~CsvReader()
-{
-    csv_free(m_parser.get());
-}
+CsvReader::~CsvReader() = default;
 
 // Refuses a file that is not UTF-8 text, finds the separator and counts the
 // records, in one pass; then starts again at the first record.

@@ -5,6 +5,7 @@
 #include "data/regularfile.h"
 
 #include <deque>
+#include <memory>
 
 struct csv_parser;
 
@@ -19,6 +20,13 @@ char detectSeparator(const QByteArray &start);
 // hold separators, quotes and line breaks, lines ended by CRLF or LF. Every
 // field is text; the first line names the columns. A file that is not UTF-8
 // text is refused when it is opened, before a row is read.
+// Frees a parser that csv_init set up, and then the parser itself.
+struct CsvParserFree
+{
+    void operator()(csv_parser *parser) const;
+};
+using CsvParser = std::unique_ptr<csv_parser, CsvParserFree>;
+
 class CsvReader : public SheetReader
 {
 public:
@@ -39,7 +47,7 @@ private:
 
     QString m_path;
     RegularFile m_file;
-    std::unique_ptr<csv_parser> m_parser;
+    CsvParser m_parser; // owned, so every way out of the constructor frees it
     char m_separator = ',';
     bool m_atEnd = false;
     bool m_counting = false;

@@ -7,8 +7,9 @@
 //
 // Environment: TESSARY_SHEET_MEMORY_MB, the address space limit in MB
 // (default 512, 0 for none; none in AddressSanitizer builds, which reserve
-// far more); TESSARY_SHEET_FAULT, for tests, "abort:N", "hang:N" or
-// "hog:N": after N data rows abort, stop sending, or allocate without end.
+// far more); TESSARY_SHEET_FAULT, for tests, "abort:N", "hang:N", "hog:N"
+// or "badframe:N": after N data rows abort, stop sending, allocate without
+// end, or send a header frame whose column count asks for gigabytes.
 
 #include "exchange/sheetreader.h"
 
@@ -76,6 +77,13 @@ void injectFault(const Fault &fault)
     if (fault.what == "hang")
         for (;;)
             std::this_thread::sleep_for(std::chrono::seconds(1));
+    if (fault.what == "badframe") {
+        // The tag, a row count, then a count of 0x7FFFFFFF columns in a
+        // frame of a few bytes.
+        send(QByteArray::fromHex("0000000e" "48" "00000001" "7fffffff" "0000000000"));
+        std::fflush(stdout);
+        std::exit(0);
+    }
     if (fault.what == "hog") {
         std::vector<char *> blocks;
         for (;;) {

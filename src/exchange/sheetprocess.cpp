@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 
 namespace tessary {
 
@@ -20,7 +21,19 @@ QString SheetProcess::program()
     const QString set = qEnvironmentVariable("TESSARY_SHEET_READER");
     if (!set.isEmpty())
         return set;
-    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("tessary-sheet"));
+    return readerOf(QCoreApplication::applicationDirPath());
+}
+
+QString SheetProcess::readerOf(const QString &programFolder)
+{
+    const QString name = QStringLiteral("tessary-sheet");
+    const QDir folder(programFolder);
+    const QString beside = folder.filePath(name);
+    const QString installed = QDir::cleanPath(folder.filePath(QStringLiteral(TESSARY_READER_FROM_PROGRAM "/") + name));
+    for (const QString &candidate : {beside, installed})
+        if (QFileInfo(candidate).isExecutable() && QFileInfo(candidate).isFile())
+            return candidate;
+    return beside;
 }
 
 int SheetProcess::timeoutMs()

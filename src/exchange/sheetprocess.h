@@ -41,8 +41,13 @@ public:
     bool nextRow(QVector<SheetCell> &row) override;
 
     // The reader program: $TESSARY_SHEET_READER when set, else
-    // tessary-sheet in the program's own folder.
+    // readerOf(the program's own folder).
     static QString program();
+    // The reader of a program in `programFolder`: tessary-sheet beside it
+    // (the build tree, the program folder), else in ../libexec/tessary/ of
+    // it (an installed program; the folder install chose), else the one beside it, whose absence the
+    // start of the reader then reports.
+    static QString readerOf(const QString &programFolder);
     // How long the reader may send nothing: $TESSARY_SHEET_TIMEOUT_MS when
     // set, else 30 seconds.
     static int timeoutMs();

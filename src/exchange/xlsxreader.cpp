@@ -8,6 +8,7 @@
 #include <quazip/quazip.h>
 #include <quazip/quazipfile.h>
 
+#include <algorithm>
 #include <cmath>
 
 namespace tessary {
@@ -18,6 +19,9 @@ const QString kRelationships = QStringLiteral("http://schemas.openxmlformats.org
 // The widest sheet a spreadsheet program makes (column XFD); cells named
 // beyond it are ignored.
 constexpr int kMaxColumns = 16384;
+// The tallest sheet a spreadsheet program makes: a row numbered beyond it is
+// damage (it would stand for a billion empty rows before it).
+constexpr int kMaxRows = 1048576;
 
 // The column index of a cell reference ("B7" is 1); -1 without letters.
 int columnOfReference(QStringView reference)
@@ -47,6 +51,14 @@ int rowOfReference(QStringView reference)
     return ok && row > 0 ? row : 0;
 }
 
+// Whether the reader has more to give. A reader whose device fails reports
+// a premature end but never its end (it waits for the data to come), so an
+// error ends the reading as well; the caller then finds hasError().
+bool more(const QXmlStreamReader &xml)
+{
+    return !xml.atEnd() && !xml.hasError();
+}
+
 // The text of a rich text element (<si>, <is>): its <t> runs, without the
 // phonetic runs (<rPh>) of East Asian text.
 QString readRichText(QXmlStreamReader &xml)
@@ -54,7 +66,7 @@ QString readRichText(QXmlStreamReader &xml)
     QString text;
     int phonetic = 0;
     int depth = 1;
-    while (depth > 0 && !xml.atEnd()) {
+    while (depth > 0 && more(xml)) {
         xml.readNext();
         if (xml.isStartElement()) {
             ++depth;
@@ -203,7 +215,7 @@ QString XlsxReader::sheetEntry()
         fail(QStringLiteral("the file is not an Excel workbook (.xlsx)"));
     QString chosen;
     QXmlStreamReader xml(workbook);
-    while (!xml.atEnd()) {
+    while (more(xml)) {
         xml.readNext();
         if (!xml.isStartElement())
             continue;
@@ -223,7 +235,7 @@ QString XlsxReader::sheetEntry()
         fail(QStringLiteral("the workbook has no worksheet"));
 
     QXmlStreamReader rels(entryBytes(*m_zip, QStringLiteral("xl/_rels/workbook.xml.rels")));
-    while (!rels.atEnd()) {
+    while (more(rels)) {
         rels.readNext();
         if (rels.isStartElement() && rels.name() == QLatin1String("Relationship") &&
             rels.attributes().value(QLatin1String("Id")) == chosen) {
@@ -242,7 +254,7 @@ void XlsxReader::readSharedStrings()
     if (!file.open(QIODevice::ReadOnly))
         fail(QStringLiteral("its shared strings cannot be read"));
     QXmlStreamReader xml(&file);
-    while (!xml.atEnd()) {
+    while (more(xml)) {
         xml.readNext();
         if (xml.isStartElement() && xml.name() == QLatin1String("si"))
             m_shared << readRichText(xml);
@@ -256,7 +268,7 @@ void XlsxReader::readStyles()
     QXmlStreamReader xml(entryBytes(*m_zip, QStringLiteral("xl/styles.xml")));
     QHash<int, QString> codes;
     bool cellFormats = false;
-    while (!xml.atEnd()) {
+    while (more(xml)) {
         xml.readNext();
         if (xml.isEndElement() && xml.name() == QLatin1String("cellXfs"))
             cellFormats = false;
@@ -283,14 +295,14 @@ void XlsxReader::openSheetStream(const QString &entry)
         fail(QStringLiteral("the worksheet cannot be read"));
     m_xml.setDevice(m_sheet.get());
     m_rows = -1;
-    while (!m_xml.atEnd()) {
+    while (more(m_xml)) {
         m_xml.readNext();
         if (!m_xml.isStartElement())
             continue;
         if (m_xml.name() == QLatin1String("dimension")) {
             const QStringView ref = m_xml.attributes().value(QLatin1String("ref"));
             const qsizetype colon = ref.indexOf(QLatin1Char(':'));
-            m_rows = std::max(0, rowOfReference(colon < 0 ? ref : ref.mid(colon + 1)) - 1);
+            m_rows = std::clamp(rowOfReference(colon < 0 ? ref : ref.mid(colon + 1)) - 1, 0, kMaxRows - 1);
         } else if (m_xml.name() == QLatin1String("sheetData")) {
             return;
         }
@@ -310,10 +322,10 @@ int XlsxReader::countRows(const QString &entry)
         return 0;
     QXmlStreamReader xml(&file);
     int last = 0;
-    while (!xml.atEnd()) {
+    while (more(xml)) {
         xml.readNext();
         if (xml.isStartElement() && xml.name() == QLatin1String("row"))
-            last = std::max(last + 1, rowOfReference(xml.attributes().value(QLatin1String("r"))));
+            last = std::min(kMaxRows, std::max(last + 1, rowOfReference(xml.attributes().value(QLatin1String("r")))));
     }
     return std::max(0, last - 1);
 }
@@ -321,13 +333,15 @@ int XlsxReader::countRows(const QString &entry)
 // The next <row> of the sheet and its number; false after the last.
 bool XlsxReader::readRow(QVector<SheetCell> &row, int &number)
 {
-    while (!m_xml.atEnd()) {
+    while (more(m_xml)) {
         m_xml.readNext();
         if (m_xml.isEndElement() && m_xml.name() == QLatin1String("sheetData"))
             return false;
         if (!m_xml.isStartElement() || m_xml.name() != QLatin1String("row"))
             continue;
         const int given = rowOfReference(m_xml.attributes().value(QLatin1String("r")));
+        if (given > kMaxRows)
+            fail(QStringLiteral("the worksheet is damaged"));
         number = given > 0 ? given : m_nextNumber + (m_pendingNumber ? 1 : 0);
         row.clear();
         int column = -1;

@@ -7,11 +7,13 @@
 
 #include "data/errors.h"
 #include "exchange/csvreader.h"
+#include "exchange/sheetprocess.h"
 #include "exchange/xlsxreader.h"
 
 #include <quazip/quazip.h>
 #include <quazip/quazipfile.h>
 
+#include <QElapsedTimer>
 #include <QtEndian>
 
 using namespace tessary;
@@ -72,6 +74,8 @@ private slots:
     void csvAsSpreadsheetsSaveIt();
     void csvThatIsNotUtf8IsRefused();
     void framesCarryRows();
+    void hostileFramesAreRefused();
+    void damagedFilesEndTheReaderAtOnce();
 
 private:
     QTemporaryDir m_dir;
@@ -208,7 +212,13 @@ void TestSheetReaders::xlsxCellKindsOfOtherWriters()
     QVERIFY(writeParts(badXml, {{QStringLiteral("xl/workbook.xml"), workbook},
                                 {QStringLiteral("xl/_rels/workbook.xml.rels"), rels},
                                 {QStringLiteral("xl/worksheets/b.xml"), "<worksheet><sheetData><row><c><v>1</v></c></row><row"}}));
-    for (const QString &bad : {notZip, noBook, badXml}) {
+    // A row numbered past the tallest sheet (two billion empty rows before it).
+    const QString farRow = m_dir.filePath(QStringLiteral("farrow.xlsx"));
+    QVERIFY(writeParts(farRow, {{QStringLiteral("xl/workbook.xml"), workbook},
+                                {QStringLiteral("xl/_rels/workbook.xml.rels"), rels},
+                                {QStringLiteral("xl/worksheets/b.xml"), "<worksheet><sheetData><row><c><v>1</v></c></row>"
+                                                                        "<row r=\"2000000000\"/></sheetData></worksheet>"}}));
+    for (const QString &bad : {notZip, noBook, badXml, farRow}) {
         try {
             XlsxReader damaged(bad);
             rowsOf(damaged);
@@ -301,6 +311,65 @@ void TestSheetReaders::framesCarryRows()
     for (const QByteArray &bad : {frame.mid(4, frame.size() / 2), QByteArray("Q"), frame.mid(4) + "x", badKind,
                                   QByteArray("R\x7f\xff\xff\xff", 5)})
         QVERIFY(!sheetframe::decode(bad).ok);
+}
+
+void TestSheetReaders::hostileFramesAreRefused()
+{
+    // Counts and lengths that claim more than the payload holds are refused
+    // before anything is allocated for them (a count of 0x7FFFFFFF strings
+    // would ask for 48 GB), as are odd UTF-16 lengths.
+    const QByteArray finding = fileBytes(QStringLiteral(TESSARY_FUZZ_CORPUS "/sheetframe/finding-header-frame-payload-32gb.bin"));
+    QCOMPARE(finding.size(), 90);
+    const QByteArray hostile[] = {
+        finding,
+        QByteArray::fromHex("48" "00000001" "7fffffff" "00000000"),              // header: 2^31 columns
+        QByteArray::fromHex("48" "00000001" "00000001" "7ffffffe" "0041"),       // a column of 2 GB
+        QByteArray::fromHex("48" "00000001" "00000001" "00000003" "004100"),     // an odd length
+        QByteArray::fromHex("52" "00000005" "03" "00000000" "0000000000000000"), // row: 5 cells, bytes for 1
+        QByteArray::fromHex("52" "00000001" "03" "fffffff0" "0000000000000000"), // a cell's text beyond the bytes
+        QByteArray::fromHex("45" "00000100" "0041"),                             // error: a message cut short
+    };
+    for (const QByteArray &bad : hostile)
+        QVERIFY2(!sheetframe::decode(bad).ok, bad.left(16).toHex().constData());
+
+    // Null and empty strings and no columns at all are frames.
+    const sheetframe::Decoded empty = sheetframe::decode(sheetframe::header({QString(), QStringLiteral("")}, 0).mid(4));
+    QVERIFY(empty.ok);
+    QCOMPARE(empty.columns.size(), 2);
+    QVERIFY(sheetframe::decode(sheetframe::header({}, 3).mid(4)).ok);
+    const sheetframe::Decoded message = sheetframe::decode(sheetframe::error(QStringLiteral("王 ✓")).mid(4));
+    QVERIFY(message.ok && message.message == QStringLiteral("王 ✓"));
+}
+
+void TestSheetReaders::damagedFilesEndTheReaderAtOnce()
+{
+    // A workbook whose worksheet entry cannot be inflated: the reader
+    // process ends with the damaged-file message at once, rather than
+    // spinning until the import's silence limit (here 5 s) gives up on it.
+    qputenv("TESSARY_SHEET_TIMEOUT_MS", "5000");
+    QElapsedTimer clock;
+    clock.start();
+    QString message;
+    try {
+        SheetProcess sheet(QStringLiteral(TESSARY_FUZZ_CORPUS "/xlsx/finding-damaged-zip-hangs.xlsx"));
+        QVector<SheetCell> row;
+        while (sheet.nextRow(row)) {
+        }
+    } catch (const Error &e) {
+        message = e.message();
+    }
+    qunsetenv("TESSARY_SHEET_TIMEOUT_MS");
+    QVERIFY2(message.endsWith(QStringLiteral("the worksheet is damaged")), qPrintable(message));
+    QVERIFY2(clock.elapsed() < 4000, qPrintable(QString::number(clock.elapsed())));
+
+    // A CSV file refused as not UTF-8 (its parser freed on the way out is
+    // checked by the fuzz replay, which runs with leak detection).
+    try {
+        CsvReader refused(QStringLiteral(TESSARY_FUZZ_CORPUS "/csv/finding-latin1-refused-leaks.csv"));
+        QFAIL("read");
+    } catch (const Error &e) {
+        QCOMPARE(e.message(), QStringLiteral("The file is not UTF-8 text."));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestSheetReaders)
