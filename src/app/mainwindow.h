@@ -162,6 +162,9 @@ public:
     QGroupBox *gbPostAction = nullptr;
     QButtonGroup *rgPost = nullptr;
     QLabel *sbPanels[3] = {nullptr, nullptr, nullptr};
+    // Shown while the card database server is away.
+    QLabel *sbServer = nullptr;
+    static QString reconnectingText();
 
     QAction *actAbout = nullptr;
     QAction *actExit = nullptr;
@@ -220,6 +223,13 @@ private:
     // keeping the group and member shown, and the edits typed in the pane.
     void connectLiveUpdates();
     void followRemoteChanges();
+    // The server away and back (reconnect.cpp).
+    void connectReconnection();
+    void showServerAway();
+    void followReconnect();
+    // Runs a refill of the lists that no operator asked for: a server found
+    // away meanwhile is shown by the status bar, not by a message.
+    void quietWhileServerAway(const std::function<void()> &refill);
     // Lists the current group again and makes the member `seq` current
     // where it is still listed.
     void relistKeeping(qint64 seq);
@@ -244,6 +254,7 @@ private:
     tessary::MemberRef m_shown;
     QStringList m_shownTexts;
     QTimer *m_remoteChange = nullptr;
+    QTimer *m_reconnectRefill = nullptr;
     void changePhoto(const std::function<void()> &command);
     std::unique_ptr<tessary::QueryTableModel> m_model;
     std::unique_ptr<TRfidReader> m_reader;

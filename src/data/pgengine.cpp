@@ -4,8 +4,12 @@
 
 #include <libpq-fe.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
+
+#include <poll.h>
 
 namespace tessary {
 
@@ -79,6 +83,38 @@ QString declaredFor(const QString &typname)
 
 void ignoreNotice(void *, const char *) {}
 
+// Whether a statement may change data. Only statements that read or set up
+// the session are known not to; a lost one is sent again.
+bool changesData(const QByteArray &sql)
+{
+    qsizetype i = 0;
+    while (i < sql.size() && (std::isspace(static_cast<unsigned char>(sql.at(i))) || sql.at(i) == '('))
+        ++i;
+    qsizetype j = i;
+    while (j < sql.size() && std::isalpha(static_cast<unsigned char>(sql.at(j))))
+        ++j;
+    const QByteArray word = sql.mid(i, j - i).toLower();
+    static const char *const kReads[] = {"select", "values", "show", "begin", "start", "set", "listen", "deallocate"};
+    for (const char *read : kReads)
+        if (word == read)
+            return false;
+    return true;
+}
+
+// Starts a connection to `conninfo`: waiting for it, or (`wait` false) to
+// be completed with PQconnectPoll.
+PGconn *startConnection(const QByteArray &conninfo, bool wait)
+{
+    // Keywords before "dbname" are defaults the connection string may
+    // override; those after it always hold.
+    const char *keywords[] = {"connect_timeout", "application_name", "dbname", "client_encoding", nullptr};
+    const char *values[] = {"10", "tessary", conninfo.constData(), "UTF8", nullptr};
+    return wait ? PQconnectdbParams(keywords, values, 1) : PQconnectStartParams(keywords, values, 1);
+}
+
+// A connection found lost: no more to wait for.
+constexpr auto kConnectLimit = std::chrono::seconds(10);
+
 } // namespace
 
 namespace {
@@ -144,6 +180,7 @@ public:
         int count = 0;
         m_sql = translatePlaceholders(sql, count).toUtf8();
         m_params.resize(size_t(count));
+        m_writes = changesData(m_sql);
     }
 
     void bind(int index, const QVariant &value) override;
@@ -188,6 +225,7 @@ private:
     Result m_result;
     mutable Result m_description;
     bool m_ran = false;
+    bool m_writes = true;
     int m_row = -1;
     qint64 m_affected = 0;
 };
@@ -234,9 +272,17 @@ bool PgStatement::next()
             formats[i] = p.format;
             types[i] = p.type;
         }
-        const QByteArray name = m_engine.preparedStatement(m_sql, types);
-        m_result.reset(PQexecPrepared(m_engine.handle(), name.constData(), int(m_params.size()), values.data(),
-                                      lengths.data(), formats.data(), 0));
+        // Prepared on the connection in use: a new one after a reconnect.
+        m_result.reset(m_engine.execute(
+            [&]() -> PGresult * {
+                PGresult *failed = nullptr;
+                const QByteArray name = m_engine.preparedStatement(m_sql, types, &failed);
+                if (failed)
+                    return failed;
+                return PQexecPrepared(m_engine.handle(), name.constData(), int(m_params.size()), values.data(),
+                                      lengths.data(), formats.data(), 0);
+            },
+            m_writes));
         if (!m_result.ok())
             m_engine.raise(errorText(m_engine.handle(), m_result.res), sqlStateOf(m_result.res));
         m_ran = true;
@@ -255,16 +301,21 @@ const PGresult *PgStatement::described() const
     if (m_result.res)
         return m_result.res;
     if (!m_description.res) {
-        PGconn *conn = m_engine.handle();
         std::vector<Oid> types(m_params.size());
         for (size_t i = 0; i < m_params.size(); ++i)
             types[i] = m_params[i].type;
-        Result prepared(PQprepare(conn, "", m_sql.constData(), int(types.size()), types.data()));
-        if (!prepared.ok())
-            m_engine.raise(errorText(conn, prepared.res), sqlStateOf(prepared.res));
-        m_description.reset(PQdescribePrepared(conn, ""));
+        m_description.reset(m_engine.execute(
+            [&]() -> PGresult * {
+                PGconn *conn = m_engine.handle();
+                PGresult *prepared = PQprepare(conn, "", m_sql.constData(), int(types.size()), types.data());
+                if (PQresultStatus(prepared) != PGRES_COMMAND_OK)
+                    return prepared;
+                PQclear(prepared);
+                return PQdescribePrepared(conn, "");
+            },
+            false));
         if (!m_description.ok()) {
-            const QString message = errorText(conn, m_description.res);
+            const QString message = errorText(m_engine.handle(), m_description.res);
             const QString state = sqlStateOf(m_description.res);
             m_description.reset();
             m_engine.raise(message, state);
@@ -358,14 +409,9 @@ QByteArray PgStatement::bytes(int column) const
 
 // ---------------------------------------------------------------------------
 
-PgEngine::PgEngine(const QString &conninfo)
+PgEngine::PgEngine(const QString &conninfo) : m_conninfo(conninfo.toUtf8())
 {
-    const QByteArray dbname = conninfo.toUtf8();
-    // Keywords before "dbname" are defaults the connection string may
-    // override; those after it always hold.
-    const char *keywords[] = {"connect_timeout", "application_name", "dbname", "client_encoding", nullptr};
-    const char *values[] = {"10", "tessary", dbname.constData(), "UTF8", nullptr};
-    m_conn = PQconnectdbParams(keywords, values, 1);
+    m_conn = startConnection(m_conninfo, true);
     if (!m_conn || PQstatus(m_conn) != CONNECTION_OK) {
         // libpq breaks its message over lines with a tab for a hint; a
         // message box shows it as one paragraph.
@@ -374,18 +420,180 @@ PgEngine::PgEngine(const QString &conninfo)
         m_conn = nullptr;
         throw Error(QStringLiteral("Cannot connect to the card database server: ") + reason);
     }
-    // Lists are read in index order. The planner's default cost of a random
-    // read (a disk's of long ago) and its low estimate of comparing
-    // case-insensitive texts make it sort a group's members itself instead,
-    // five times slower; the cost of today's disks puts the index first.
-    PQclear(PQexec(m_conn, "SET random_page_cost = 1.1"));
-    PQsetNoticeProcessor(m_conn, ignoreNotice, nullptr);
+    PGconn *conn = m_conn;
+    m_conn = nullptr;
+    if (!adopt(conn))
+        throw Error(QStringLiteral("Cannot connect to the card database server: the connection was lost at once"));
     m_location = QString::fromUtf8(PQdb(m_conn)) + QStringLiteral(" on ") + QString::fromUtf8(PQhost(m_conn));
 }
 
 PgEngine::~PgEngine()
 {
+    PQfinish(m_pending);
     PQfinish(m_conn);
+}
+
+bool PgEngine::adopt(PGconn *conn)
+{
+    PQsetNoticeProcessor(conn, ignoreNotice, nullptr);
+    // Lists are read in index order. The planner's default cost of a random
+    // read (a disk's of long ago) and its low estimate of comparing
+    // case-insensitive texts make it sort a group's members itself instead,
+    // five times slower; the cost of today's disks puts the index first.
+    PQclear(PQexec(conn, "SET random_page_cost = 1.1"));
+    for (const QString &channel : m_channels) {
+        const QByteArray name = channel.toUtf8();
+        char *quoted = PQescapeIdentifier(conn, name.constData(), size_t(name.size()));
+        Result listening(quoted ? PQexec(conn, (QByteArrayLiteral("LISTEN ") + quoted).constData()) : nullptr);
+        PQfreemem(quoted);
+        if (!listening.ok()) {
+            PQfinish(conn);
+            return false;
+        }
+    }
+    const bool again = m_conn != nullptr;
+    PQfinish(m_conn);
+    m_conn = conn;
+    // Prepared statements and what was read about the tables belong to the
+    // old connection.
+    m_prepared.clear();
+    m_declared.clear();
+    m_tableColumns.clear();
+    m_lossTold = false;
+    m_background = false;
+    if (again && m_events.reconnected)
+        m_events.reconnected();
+    return true;
+}
+
+bool PgEngine::lostBy(const PGresult *result) const
+{
+    const ExecStatusType status = PQresultStatus(result);
+    if (result && (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK))
+        return false;
+    return !connectionOk();
+}
+
+void PgEngine::loseConnection(bool writing)
+{
+    m_lastSqlState.clear();
+    const ServerLostError lost(writing);
+    m_lastError = lost.message();
+    if (!m_lossTold) {
+        m_lossTold = true;
+        if (m_events.lost)
+            m_events.lost();
+    }
+    throw lost;
+}
+
+void PgEngine::readPending()
+{
+    // The first read takes what the server said last (a shutdown's
+    // goodbye); the second finds the connection closed behind it.
+    for (int read = 0; read < 2 && connectionOk(); ++read)
+        PQconsumeInput(m_conn);
+    collectNotifications();
+}
+
+void PgEngine::collectNotifications()
+{
+    if (!m_conn)
+        return;
+    bool arrived = false;
+    while (PGnotify *n = PQnotifies(m_conn)) {
+        m_notifications.push_back(Notification{QString::fromUtf8(n->relname), QString::fromUtf8(n->extra), n->be_pid});
+        PQfreemem(n);
+        arrived = true;
+    }
+    if (arrived && m_events.notified)
+        m_events.notified();
+}
+
+PGresult *PgEngine::execute(const std::function<PGresult *()> &send, bool writes)
+{
+    const bool inTransaction = this->inTransaction();
+    if (!inTransaction)
+        readPending();
+    if (!connectionOk()) {
+        // Nothing of this statement was sent: a new connection takes it,
+        // unless it belongs to a transaction the old one took with it.
+        if (inTransaction || !reconnect())
+            loseConnection(writes || (inTransaction && m_writeTransaction));
+    }
+    PGresult *result = send();
+    collectNotifications();
+    if (!lostBy(result))
+        return result;
+    PQclear(result);
+    // Lost on the way: a write may or may not have reached the server
+    // before, and the transaction is gone; it is reported, never resent.
+    if (inTransaction || writes)
+        loseConnection(writes || m_writeTransaction);
+    if (!reconnect())
+        loseConnection(false);
+    result = send();
+    collectNotifications();
+    if (!lostBy(result))
+        return result;
+    PQclear(result);
+    loseConnection(false);
+}
+
+bool PgEngine::reconnect()
+{
+    if (m_background || m_transactionOpen)
+        return false;
+    PGconn *conn = startConnection(m_conninfo, true);
+    if (!conn || PQstatus(conn) != CONNECTION_OK) {
+        PQfinish(conn);
+        return false;
+    }
+    return adopt(conn);
+}
+
+void PgEngine::dropPending()
+{
+    PQfinish(m_pending);
+    m_pending = nullptr;
+}
+
+PgEngine::Reconnect PgEngine::reconnectStep()
+{
+    if (connectionOk())
+        return Reconnect::Connected;
+    if (m_transactionOpen)
+        return Reconnect::Waiting; // its owner has not ended it yet
+    if (!m_pending) {
+        m_pending = startConnection(m_conninfo, false);
+        m_pendingPoll = PGRES_POLLING_WRITING;
+        m_pendingSince = std::chrono::steady_clock::now();
+        if (!m_pending || PQstatus(m_pending) == CONNECTION_BAD) {
+            dropPending();
+            return Reconnect::Failed;
+        }
+    }
+    // A few steps of the handshake, each when the socket is ready for it.
+    for (int step = 0; step < 8; ++step) {
+        pollfd ready{PQsocket(m_pending), short(m_pendingPoll == PGRES_POLLING_READING ? POLLIN : POLLOUT), 0};
+        if (::poll(&ready, 1, 10) <= 0) {
+            if (std::chrono::steady_clock::now() - m_pendingSince < kConnectLimit)
+                return Reconnect::Waiting;
+            dropPending();
+            return Reconnect::Failed;
+        }
+        m_pendingPoll = PQconnectPoll(m_pending);
+        if (m_pendingPoll == PGRES_POLLING_FAILED) {
+            dropPending();
+            return Reconnect::Failed;
+        }
+        if (m_pendingPoll == PGRES_POLLING_OK) {
+            PGconn *conn = m_pending;
+            m_pending = nullptr;
+            return adopt(conn) ? Reconnect::Connected : Reconnect::Failed;
+        }
+    }
+    return Reconnect::Waiting;
 }
 
 void PgEngine::raise(const QString &message, const QString &sqlState)
@@ -404,7 +612,7 @@ std::unique_ptr<SqlStatement> PgEngine::prepare(const QString &sql)
 
 void PgEngine::run(const char *sql)
 {
-    Result result(PQexec(m_conn, sql));
+    Result result(execute([&] { return PQexec(m_conn, sql); }, changesData(QByteArray(sql))));
     if (!result.ok())
         raise(errorText(m_conn, result.res), sqlStateOf(result.res));
 }
@@ -429,7 +637,7 @@ void PgEngine::forgetSchema()
     }
 }
 
-QByteArray PgEngine::preparedStatement(const QByteArray &sql, const std::vector<unsigned> &types)
+QByteArray PgEngine::preparedStatement(const QByteArray &sql, const std::vector<unsigned> &types, PGresult **failed)
 {
     QByteArray key = sql;
     for (const unsigned type : types)
@@ -440,14 +648,19 @@ QByteArray PgEngine::preparedStatement(const QByteArray &sql, const std::vector<
     const QByteArray name = "tessary_" + QByteArray::number(qulonglong(m_prepared.size() + 1));
     std::vector<Oid> oids(types.begin(), types.end());
     Result prepared(PQprepare(m_conn, name.constData(), sql.constData(), int(oids.size()), oids.data()));
-    if (!prepared.ok())
-        raise(errorText(m_conn, prepared.res), sqlStateOf(prepared.res));
+    if (!prepared.ok()) {
+        *failed = prepared.res;
+        prepared.res = nullptr;
+        return QByteArray();
+    }
     m_prepared.emplace(key, name);
     return name;
 }
 
 bool PgEngine::inTransaction() const
 {
+    if (m_transactionOpen)
+        return true;
     const PGTransactionStatusType status = PQtransactionStatus(m_conn);
     return status == PQTRANS_INTRANS || status == PQTRANS_INERROR;
 }
@@ -455,16 +668,29 @@ bool PgEngine::inTransaction() const
 void PgEngine::beginWrite()
 {
     run("BEGIN");
+    m_transactionOpen = true;
+    m_writeTransaction = true;
 }
 
 void PgEngine::beginSnapshot()
 {
     run("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY");
+    m_transactionOpen = true;
+    m_writeTransaction = false;
 }
 
 void PgEngine::commit()
 {
+    const bool writing = m_writeTransaction;
+    if (!connectionOk()) {
+        m_transactionOpen = false;
+        loseConnection(writing);
+    }
     Result result(PQexec(m_conn, "COMMIT"));
+    m_transactionOpen = false;
+    collectNotifications();
+    if (lostBy(result.res))
+        loseConnection(writing);
     if (!result.ok())
         raise(errorText(m_conn, result.res), sqlStateOf(result.res));
     // A transaction that failed part-way ends with COMMIT answered as
@@ -475,7 +701,8 @@ void PgEngine::commit()
 
 void PgEngine::rollback()
 {
-    if (m_conn && PQtransactionStatus(m_conn) != PQTRANS_IDLE)
+    m_transactionOpen = false;
+    if (connectionOk() && PQtransactionStatus(m_conn) != PQTRANS_IDLE)
         PQclear(PQexec(m_conn, "ROLLBACK"));
 }
 
@@ -593,12 +820,16 @@ void PgEngine::listen(const QString &channel)
     const QByteArray sql = QByteArrayLiteral("LISTEN ") + quoted;
     PQfreemem(quoted);
     run(sql.constData());
+    // A new connection listens again.
+    if (std::find(m_channels.begin(), m_channels.end(), channel) == m_channels.end())
+        m_channels.push_back(channel);
 }
 
 std::vector<PgEngine::Notification> PgEngine::takeNotifications()
 {
-    std::vector<Notification> out;
-    if (!PQconsumeInput(m_conn))
+    std::vector<Notification> out = std::move(m_notifications);
+    m_notifications.clear();
+    if (!connectionOk() || !PQconsumeInput(m_conn))
         return out;
     while (PGnotify *n = PQnotifies(m_conn)) {
         out.push_back(Notification{QString::fromUtf8(n->relname), QString::fromUtf8(n->extra), n->be_pid});
