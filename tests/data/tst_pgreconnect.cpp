@@ -68,7 +68,7 @@ void TestPgReconnect::lostConnection_data()
     QTest::addColumn<QString>("error");  // empty: the statement goes through
     QTest::addColumn<int>("annRows");    // rows the statements stored
     QTest::addColumn<int>("losses");     // times the owner heard of a loss
-    QTest::newRow("closed while idle: a read goes to a new connection") << Lost::Idle << QString() << 0 << 0;
+    QTest::newRow("closed while idle: a write goes to a new connection") << Lost::Idle << QString() << 1 << 0;
     QTest::newRow("a read lost on the way is sent once more") << Lost::ReadOnTheWay << QString() << 0 << 0;
     QTest::newRow("a write lost on the way is not sent again")
         << Lost::WriteOnTheWay << QStringLiteral("The card database server could not be reached. Nothing was saved.")
@@ -103,7 +103,7 @@ void TestPgReconnect::lostConnection()
         switch (lost) {
         case Lost::Idle:
             endBackend(engine, db.conninfo());
-            QCOMPARE(number(engine, QStringLiteral("select count(*) from grptbl")), 1);
+            engine.exec(QStringLiteral("insert into stafftbl (name) values ('Ann')"));
             break;
         case Lost::ReadOnTheWay:
             QCOMPARE(number(engine, QString::fromLatin1(kReadEndingItself)), 1);
@@ -152,12 +152,12 @@ void TestPgReconnect::lostConnection()
     QTRY_VERIFY_WITH_TIMEOUT(
         [&] {
             for (auto &n : engine.takeNotifications())
-                heard.push_back(n);
+                if (n.pid == writer.backendPid())
+                    heard.push_back(n);
             return !heard.empty();
         }(),
         5000);
     QCOMPARE(heard.front().payload, QStringLiteral("grptbl"));
-    QCOMPARE(heard.front().pid, writer.backendPid());
 }
 
 void TestPgReconnect::reconnectsInTheBackground()
