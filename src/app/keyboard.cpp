@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QKeySequence>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -117,4 +118,6 @@ void TVaraDavuz::updateCommandStates()
     enableOrExplain(actDelete, reason);
     lstGroup->setEnabled(open);
     lstGroup->setToolTip(reason);
+    if (sbServer)
+        sbServer->setVisible(away);
 }

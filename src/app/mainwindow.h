@@ -189,8 +189,9 @@ private:
     void buildMenus();
     // Shortcuts of the menu items and buttons (keyboard.cpp).
     void buildShortcuts();
-    // Disables what cannot work without a card database, each with a
-    // tooltip that says why; enables it again once one is open.
+    // Disables what cannot work without a card database, or while its
+    // server is away, each with a tooltip that says why (the status bar
+    // says the server is away); enables it again once one is open.
     void updateCommandStates();
     void startUp();
     void shutDown();
@@ -225,7 +226,6 @@ private:
     void followRemoteChanges();
     // The server away and back (reconnect.cpp).
     void connectReconnection();
-    void showServerAway();
     void followReconnect();
     // Runs a refill of the lists that no operator asked for: a server found
     // away meanwhile is shown by the status bar, not by a message.

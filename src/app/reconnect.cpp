@@ -37,17 +37,12 @@ void TVaraDavuz::connectReconnection()
     connect(m_reconnectRefill, &QTimer::timeout, this, [this] {
         runWhenIdle([this] { guarded([this] { followReconnect(); }); });
     });
-    connect(&m_data.src, &Connection::connectionLost, this, [this] { showServerAway(); });
+    // The status bar and the commands' states say whether the server is away.
+    connect(&m_data.src, &Connection::connectionLost, this, [this] { updateCommandStates(); });
     connect(&m_data.src, &Connection::reconnected, this, [this] {
-        showServerAway();
+        updateCommandStates();
         m_reconnectRefill->start();
     });
-}
-
-void TVaraDavuz::showServerAway()
-{
-    sbServer->setVisible(m_data.src.reconnecting());
-    updateCommandStates();
 }
 
 void TVaraDavuz::quietWhileServerAway(const std::function<void()> &refill)
