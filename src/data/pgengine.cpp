@@ -112,7 +112,8 @@ PGconn *startConnection(const QByteArray &conninfo, bool wait)
     return wait ? PQconnectdbParams(keywords, values, 1) : PQconnectStartParams(keywords, values, 1);
 }
 
-// A connection found lost: no more to wait for.
+// How long one attempt of reconnectStep may take (connect_timeout does not
+// hold for a connection opened step by step).
 constexpr auto kConnectLimit = std::chrono::seconds(10);
 
 } // namespace
