@@ -139,6 +139,9 @@ private:
     // (and `conn` closed) when it fails on the way.
     bool adopt(PGconn *conn);
     void dropPending();
+    // A connection to the server: waiting for it, or (`wait` false) to be
+    // completed with PQconnectPoll.
+    PGconn *openConnection(bool wait) const;
 
     QByteArray m_conninfo;
     PGconn *m_conn = nullptr;
