@@ -16,6 +16,10 @@
 #       `postgres` database ('host=DIR user=tessary dbname=postgres').
 #   scripts/pg-cluster.sh stop DIR
 #       stops the cluster (fast shutdown) and removes DIR.
+#   scripts/pg-cluster.sh pause DIR
+#       stops the server of the cluster in DIR (fast shutdown, as for a
+#       restart) and keeps its data; `resume DIR` starts it again with the
+#       same settings. Tests use them to restart the server under a client.
 #   scripts/pg-cluster.sh available
 #       succeeds when the PostgreSQL 15 server programs are installed (and,
 #       when run as root, the user postgres exists).
@@ -95,6 +99,30 @@ stop() {
     rm -rf "$dir"
 }
 
+# Starts the server of the cluster in DIR with the settings it was made with.
+run_server() {
+    dir=$1
+    speed=$(cat "$dir/settings")
+    as_owner pg_ctl -D "$dir/data" -l "$dir/log" -w -t 60 \
+        -o "-k '$dir' -c listen_addresses='' $speed -c max_connections=200" \
+        start >/dev/null 2>&1 || {
+        cat "$dir/log" >&2 2>/dev/null || true
+        fail "the server did not start"
+    }
+}
+
+pause() {
+    dir=$(absolute "$1")
+    [ -f "$dir/$MARK" ] || fail "$dir is not a cluster folder of this script"
+    as_owner pg_ctl -D "$dir/data" -m fast -w -t 30 stop >/dev/null 2>&1 || fail "the server did not stop"
+}
+
+resume() {
+    dir=$(absolute "$1")
+    [ -f "$dir/$MARK" ] || fail "$dir is not a cluster folder of this script"
+    run_server "$dir"
+}
+
 start() {
     [ -n "${1:-}" ] || fail "give the cluster folder"
     available || fail "PostgreSQL 15 (/usr/lib/postgresql/15/bin) or the user postgres missing; run scripts/install-deps.sh"
@@ -118,12 +146,8 @@ start() {
     if [ "${TESSARY_PG_DURABLE:-0}" = 1 ]; then
         speed=""
     fi
-    as_owner pg_ctl -D "$dir/data" -l "$dir/log" -w -t 60 \
-        -o "-k '$dir' -c listen_addresses='' $speed -c max_connections=200" \
-        start >/dev/null 2>&1 || {
-        cat "$dir/log" >&2 2>/dev/null || true
-        fail "the server did not start"
-    }
+    printf '%s\n' "$speed" > "$dir/settings"
+    run_server "$dir"
     trap - EXIT
     echo "TESSARY_PG_DIR='$dir'; export TESSARY_PG_DIR"
     echo "TESSARY_TEST_SERVER='host=$dir user=tessary dbname=postgres'; export TESSARY_TEST_SERVER"
@@ -134,6 +158,8 @@ cmd=${1:-}
 case "$cmd" in
     start) start "${1:-}" ;;
     stop) stop "${1:-${TESSARY_PG_DIR:?give the cluster folder}}" ;;
+    pause) pause "${1:?give the cluster folder}" ;;
+    resume) resume "${1:?give the cluster folder}" ;;
     available) available ;;
-    *) echo "usage: $0 start DIR | stop DIR | available" >&2; exit 64 ;;
+    *) echo "usage: $0 start DIR | stop DIR | pause DIR | resume DIR | available" >&2; exit 64 ;;
 esac

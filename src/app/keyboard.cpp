@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QKeySequence>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -101,10 +102,14 @@ void TVaraDavuz::updateCommandStates()
     // would only report a database error. Restore stays: it is the way to a
     // database again, as is "Card Database". About, Exit and the photo
     // buttons need none.
-    const bool open = m_data.src.connected() && m_data.QGroup.isOpen();
-    const QString reason = open ? QString()
-                                : QStringLiteral("No card database is open: %1 could not be opened.")
-                                      .arg(databaseWhereabouts());
+    // While the server is away they wait for it (they would only fail).
+    const bool away = m_data.src.reconnecting();
+    const bool open = !away && m_data.src.connected() && m_data.QGroup.isOpen();
+    QString reason;
+    if (away)
+        reason = reconnectingText();
+    else if (!open)
+        reason = QStringLiteral("No card database is open: %1 could not be opened.").arg(databaseWhereabouts());
     for (QAction *action : {actBackup, actImport, actLayout, actPreview, actPrint, actCheckList, actExport})
         enableOrExplain(action, reason);
     for (QPushButton *button : {bNewGrp, bRemove, bDelete, bDelAll, bPreview, bPrint, bPrintAll, bSave})
@@ -113,4 +118,6 @@ void TVaraDavuz::updateCommandStates()
     enableOrExplain(actDelete, reason);
     lstGroup->setEnabled(open);
     lstGroup->setToolTip(reason);
+    if (sbServer)
+        sbServer->setVisible(away);
 }

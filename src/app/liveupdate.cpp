@@ -30,7 +30,7 @@ void TVaraDavuz::connectLiveUpdates()
     m_remoteChange->setInterval(20);
     connect(m_remoteChange, &QTimer::timeout, this, [this] {
         // Never inside a command that walks the list: afterwards.
-        runWhenIdle([this] { guarded([this] { followRemoteChanges(); }); });
+        runWhenIdle([this] { guarded([this] { quietWhileServerAway([this] { followRemoteChanges(); }); }); });
     });
     connect(&m_data.src, &Connection::remoteChanged, this, [this] {
         if (!m_remoteChange->isActive())
@@ -40,7 +40,7 @@ void TVaraDavuz::connectLiveUpdates()
 
 void TVaraDavuz::followRemoteChanges()
 {
-    if (!m_data.src.connected() || !m_data.QGroup.isOpen())
+    if (!m_data.src.connected() || m_data.src.reconnecting() || !m_data.QGroup.isOpen())
         return;
     const qint64 seq = MemberStore(m_data).current().seq;
     const bool edited = paneEdited();

@@ -160,6 +160,7 @@ TVaraDavuz::TVaraDavuz(Tdsrc &data, const QString &programFolder, QWidget *paren
     connectPhotoCommands();
     connectCardIssuing();
     connectExchangeCommands();
+    connectReconnection();
     startUp();
 }
 

@@ -163,6 +163,9 @@ public:
     QGroupBox *gbPostAction = nullptr;
     QButtonGroup *rgPost = nullptr;
     QLabel *sbPanels[3] = {nullptr, nullptr, nullptr};
+    // Shown while the card database server is away.
+    QLabel *sbServer = nullptr;
+    static QString reconnectingText();
 
     QAction *actAbout = nullptr;
     QAction *actExit = nullptr;
@@ -191,8 +194,9 @@ private:
     void buildMenus();
     // Shortcuts of the menu items and buttons (keyboard.cpp).
     void buildShortcuts();
-    // Disables what cannot work without a card database, each with a
-    // tooltip that says why; enables it again once one is open.
+    // Disables what cannot work without a card database, or while its
+    // server is away, each with a tooltip that says why (the status bar
+    // says the server is away); enables it again once one is open.
     void updateCommandStates();
     void startUp();
     void shutDown();
@@ -225,6 +229,12 @@ private:
     // keeping the group and member shown, and the edits typed in the pane.
     void connectLiveUpdates();
     void followRemoteChanges();
+    // The server away and back (reconnect.cpp).
+    void connectReconnection();
+    void followReconnect();
+    // Runs a refill of the lists that no operator asked for: a server found
+    // away meanwhile is shown by the status bar, not by a message.
+    void quietWhileServerAway(const std::function<void()> &refill);
     // Lists the current group again and makes the member `seq` current
     // where it is still listed.
     void relistKeeping(qint64 seq);
@@ -252,6 +262,7 @@ private:
     tessary::MemberRef m_shown;
     QStringList m_shownTexts;
     QTimer *m_remoteChange = nullptr;
+    QTimer *m_reconnectRefill = nullptr;
     void changePhoto(const std::function<void()> &command);
     std::unique_ptr<tessary::QueryTableModel> m_model;
     std::unique_ptr<TRfidReader> m_reader;

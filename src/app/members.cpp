@@ -27,7 +27,8 @@ using namespace tessary;
 
 void TVaraDavuz::connectMemberEditing()
 {
-    connect(bSave, &QPushButton::clicked, this, [this] { guarded([this] { bSaveClick(); }); });
+    // A server lost during the save: "Nothing was saved.", whichever step found it.
+    connect(bSave, &QPushButton::clicked, this, [this] { guarded([this] { runSaving([this] { bSaveClick(); }); }); });
     connect(bClear, &QPushButton::clicked, this, [this] { guarded([this] { ClearDetails(); }); });
     connect(bDelete, &QPushButton::clicked, this, [this] { guarded([this] { bDeleteClick(); }); });
     connect(bDelAll, &QPushButton::clicked, this, [this] { guarded([this] { bDelAllClick(); }); });
@@ -134,6 +135,8 @@ void TVaraDavuz::bSaveClick()
         // The member written over is the list's current one.
         showChangedElsewhere(MemberStore(m_data).current().seq, changed);
         return;
+    } catch (const ServerLostError &) {
+        throw; // not saved, and the pane keeps what was typed
     } catch (...) {
         ShowPostError();
         stored = false;

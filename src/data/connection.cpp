@@ -11,6 +11,7 @@
 #include "sqliteengine.h"
 
 #include <QSocketNotifier>
+#include <QTimer>
 
 namespace tessary {
 
@@ -122,14 +123,92 @@ void Connection::connect()
     listenForChanges();
 }
 
+namespace {
+
+// Between two attempts to reach a server that is away, and between the
+// steps of one attempt.
+constexpr int kReconnectPause = 250;
+constexpr int kReconnectStep = 20;
+
+} // namespace
+
 void Connection::listenForChanges()
 {
     auto *server = dynamic_cast<PgEngine *>(m_engine.get());
     if (!server)
         return;
+    server->setEvents({[this] { noteLost(); }, [this] { noteReconnected(); },
+                       [this] {
+                           // Arrived with an answer: the socket has nothing
+                           // more to say of them.
+                           if (m_notificationsQueued)
+                               return;
+                           m_notificationsQueued = true;
+                           QMetaObject::invokeMethod(
+                               this,
+                               [this] {
+                                   m_notificationsQueued = false;
+                                   readNotifications();
+                               },
+                               Qt::QueuedConnection);
+                       }});
     server->listen(QStringLiteral("tessary_changed"));
     m_notifier = new QSocketNotifier(qintptr(server->socket()), QSocketNotifier::Read, this);
     QObject::connect(m_notifier, &QSocketNotifier::activated, this, &Connection::readNotifications);
+    m_reconnectTimer = new QTimer(this);
+    m_reconnectTimer->setSingleShot(true);
+    QObject::connect(m_reconnectTimer, &QTimer::timeout, this, &Connection::reconnectStep);
+}
+
+bool Connection::lost() const
+{
+    auto *server = dynamic_cast<PgEngine *>(m_engine.get());
+    return server && !server->connectionOk();
+}
+
+void Connection::noteLost()
+{
+    // The socket is closed: nothing more comes from it.
+    if (m_notifier)
+        m_notifier->setEnabled(false);
+    if (m_reconnecting || !m_reconnectTimer)
+        return;
+    m_reconnecting = true;
+    static_cast<PgEngine &>(*m_engine).setReconnectingInBackground(true);
+    m_reconnectTimer->start(0);
+    emit connectionLost();
+}
+
+void Connection::noteReconnected()
+{
+    auto &server = static_cast<PgEngine &>(*m_engine);
+    if (m_notifier) {
+        m_notifier->setSocket(qintptr(server.socket()));
+        m_notifier->setEnabled(true);
+    }
+    if (m_reconnectTimer)
+        m_reconnectTimer->stop();
+    m_reconnecting = false;
+    // Whatever was read before may have changed meanwhile.
+    ++m_changeCount;
+    emit reconnected();
+}
+
+void Connection::reconnectStep()
+{
+    auto *server = dynamic_cast<PgEngine *>(m_engine.get());
+    if (!server || !m_reconnecting)
+        return;
+    switch (server->reconnectStep()) {
+    case PgEngine::Reconnect::Waiting:
+        m_reconnectTimer->start(kReconnectStep);
+        break;
+    case PgEngine::Reconnect::Failed:
+        m_reconnectTimer->start(kReconnectPause);
+        break;
+    case PgEngine::Reconnect::Connected:
+        break; // noteReconnected has run
+    }
 }
 
 void Connection::readNotifications()
@@ -143,8 +222,8 @@ void Connection::readNotifications()
         if (n.pid != server->backendPid() && !tables.contains(n.payload))
             tables << n.payload;
     }
-    if (!server->connectionOk() && m_notifier)
-        m_notifier->setEnabled(false); // the socket is gone; nothing more will come
+    if (!server->connectionOk())
+        noteLost(); // the socket is gone; a new connection is sought
     if (tables.isEmpty())
         return;
     ++m_changeCount;
@@ -161,6 +240,9 @@ void Connection::disconnect()
         q->close();
     delete m_notifier;
     m_notifier = nullptr;
+    delete m_reconnectTimer;
+    m_reconnectTimer = nullptr;
+    m_reconnecting = false;
     m_engine.reset();
     m_path.clear();
 }
@@ -234,7 +316,9 @@ Transaction::~Transaction()
     if (!m_owner || m_done || !m_connection.connected())
         return;
     m_connection.engine().rollback();
-    m_connection.refreshQueries();
+    // A lost server's data is read again once it is back.
+    if (!m_connection.lost())
+        m_connection.refreshQueries();
 }
 
 void Transaction::commit()
@@ -246,10 +330,20 @@ void Transaction::commit()
         m_connection.engine().commit();
     } catch (const Error &) {
         m_connection.engine().rollback();
-        m_connection.refreshQueries();
+        if (!m_connection.lost())
+            m_connection.refreshQueries();
         throw;
     }
     m_connection.noteWrite();
+}
+
+void runSaving(const std::function<void()> &command)
+{
+    try {
+        command();
+    } catch (const ServerLostError &) {
+        throw ServerLostError(true);
+    }
 }
 
 Savepoint::Savepoint(Connection &connection) : m_connection(connection)

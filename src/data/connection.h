@@ -4,11 +4,13 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
 #include "engine.h"
 
 class QSocketNotifier;
+class QTimer;
 struct sqlite3;
 
 namespace tessary {
@@ -69,6 +71,11 @@ public:
     // remoteChanged.
     void readNotifications();
 
+    // On a server: true from the moment the connection is found lost until
+    // a new one is open. Meanwhile one is opened in the background, a few
+    // times a second; a statement run then fails at once (ServerLostError).
+    bool reconnecting() const { return m_reconnecting; }
+
     // Runs one statement that returns no rows (used by the schema tools and
     // the query layer; the program itself sends only selects).
     void exec(const QString &sql);
@@ -100,20 +107,37 @@ signals:
     void dataChanged();
     // Another station changed the named table on the server.
     void remoteChanged(const QString &table);
+    // The server connection was lost; reconnected() follows once a new one
+    // is open (it listens again; what was read before may be out of date).
+    // Either may come from inside a statement: receivers act afterwards.
+    void connectionLost();
+    void reconnected();
 
 private:
     friend class Transaction;
     void refreshQueries();
     void listenForChanges();
+    void noteLost();
+    void noteReconnected();
+    void reconnectStep();
+    // True while a server connection is lost (not yet open again).
+    bool lost() const;
 
     QString m_connectionString;
     QString m_path;
     QStringList m_requiredTables;
     std::unique_ptr<SqlEngine> m_engine;
     QSocketNotifier *m_notifier = nullptr;
+    QTimer *m_reconnectTimer = nullptr;
+    bool m_reconnecting = false;
+    bool m_notificationsQueued = false;
     QList<Query *> m_queries;
     quint64 m_changeCount = 0;
 };
+
+// Runs a command that saves: when the card database server is lost during
+// it, the error says that nothing was saved, whichever statement found it.
+void runSaving(const std::function<void()> &command);
 
 // A scoped transaction on a connection: begins on construction, commits on
 // commit(), rolls back when the scope ends without a commit. Row operations

@@ -48,4 +48,22 @@ public:
     RowDeletedError() : RowChangedError(QStringLiteral("The record was deleted at another station.")) {}
 };
 
+// The card database server could not be reached: the connection was lost
+// and could not be opened again. A write that was under way when it broke
+// is lost whole (never half done), and says so.
+class ServerLostError : public Error
+{
+public:
+    explicit ServerLostError(bool writing)
+        : Error(writing ? QStringLiteral("The card database server could not be reached. Nothing was saved.")
+                        : QStringLiteral("The card database server could not be reached.")),
+          m_writing(writing)
+    {
+    }
+    bool writing() const { return m_writing; }
+
+private:
+    bool m_writing;
+};
+
 } // namespace tessary

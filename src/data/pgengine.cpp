@@ -4,6 +4,7 @@
 
 #include <libpq-fe.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 
@@ -77,7 +78,23 @@ QString declaredFor(const QString &typname)
     return it != kTypes.end() ? it->second : typname.toUpper();
 }
 
-void ignoreNotice(void *, const char *) {}
+// Whether a statement may change data. Only statements that read or set up
+// the session are known not to; a lost one is sent again.
+bool changesData(const QByteArray &sql)
+{
+    qsizetype i = 0;
+    while (i < sql.size() && (std::isspace(static_cast<unsigned char>(sql.at(i))) || sql.at(i) == '('))
+        ++i;
+    qsizetype j = i;
+    while (j < sql.size() && std::isalpha(static_cast<unsigned char>(sql.at(j))))
+        ++j;
+    const QByteArray word = sql.mid(i, j - i).toLower();
+    static const char *const kReads[] = {"select", "values", "show", "begin", "start", "set", "listen", "deallocate"};
+    for (const char *read : kReads)
+        if (word == read)
+            return false;
+    return true;
+}
 
 } // namespace
 
@@ -144,6 +161,7 @@ public:
         int count = 0;
         m_sql = translatePlaceholders(sql, count).toUtf8();
         m_params.resize(size_t(count));
+        m_writes = changesData(m_sql);
     }
 
     void bind(int index, const QVariant &value) override;
@@ -188,6 +206,7 @@ private:
     Result m_result;
     mutable Result m_description;
     bool m_ran = false;
+    bool m_writes = true;
     int m_row = -1;
     qint64 m_affected = 0;
 };
@@ -234,9 +253,17 @@ bool PgStatement::next()
             formats[i] = p.format;
             types[i] = p.type;
         }
-        const QByteArray name = m_engine.preparedStatement(m_sql, types);
-        m_result.reset(PQexecPrepared(m_engine.handle(), name.constData(), int(m_params.size()), values.data(),
-                                      lengths.data(), formats.data(), 0));
+        // Prepared on the connection in use: a new one after a reconnect.
+        m_result.reset(m_engine.execute(
+            [&]() -> PGresult * {
+                PGresult *failed = nullptr;
+                const QByteArray name = m_engine.preparedStatement(m_sql, types, &failed);
+                if (failed)
+                    return failed;
+                return PQexecPrepared(m_engine.handle(), name.constData(), int(m_params.size()), values.data(),
+                                      lengths.data(), formats.data(), 0);
+            },
+            m_writes));
         if (!m_result.ok())
             m_engine.raise(errorText(m_engine.handle(), m_result.res), sqlStateOf(m_result.res));
         m_ran = true;
@@ -255,16 +282,21 @@ const PGresult *PgStatement::described() const
     if (m_result.res)
         return m_result.res;
     if (!m_description.res) {
-        PGconn *conn = m_engine.handle();
         std::vector<Oid> types(m_params.size());
         for (size_t i = 0; i < m_params.size(); ++i)
             types[i] = m_params[i].type;
-        Result prepared(PQprepare(conn, "", m_sql.constData(), int(types.size()), types.data()));
-        if (!prepared.ok())
-            m_engine.raise(errorText(conn, prepared.res), sqlStateOf(prepared.res));
-        m_description.reset(PQdescribePrepared(conn, ""));
+        m_description.reset(m_engine.execute(
+            [&]() -> PGresult * {
+                PGconn *conn = m_engine.handle();
+                PGresult *prepared = PQprepare(conn, "", m_sql.constData(), int(types.size()), types.data());
+                if (PQresultStatus(prepared) != PGRES_COMMAND_OK)
+                    return prepared;
+                PQclear(prepared);
+                return PQdescribePrepared(conn, "");
+            },
+            false));
         if (!m_description.ok()) {
-            const QString message = errorText(conn, m_description.res);
+            const QString message = errorText(m_engine.handle(), m_description.res);
             const QString state = sqlStateOf(m_description.res);
             m_description.reset();
             m_engine.raise(message, state);
@@ -358,14 +390,9 @@ QByteArray PgStatement::bytes(int column) const
 
 // ---------------------------------------------------------------------------
 
-PgEngine::PgEngine(const QString &conninfo)
+PgEngine::PgEngine(const QString &conninfo) : m_conninfo(conninfo.toUtf8())
 {
-    const QByteArray dbname = conninfo.toUtf8();
-    // Keywords before "dbname" are defaults the connection string may
-    // override; those after it always hold.
-    const char *keywords[] = {"connect_timeout", "application_name", "dbname", "client_encoding", nullptr};
-    const char *values[] = {"10", "tessary", dbname.constData(), "UTF8", nullptr};
-    m_conn = PQconnectdbParams(keywords, values, 1);
+    m_conn = openConnection(true);
     if (!m_conn || PQstatus(m_conn) != CONNECTION_OK) {
         // libpq breaks its message over lines with a tab for a hint; a
         // message box shows it as one paragraph.
@@ -374,17 +401,16 @@ PgEngine::PgEngine(const QString &conninfo)
         m_conn = nullptr;
         throw Error(QStringLiteral("Cannot connect to the card database server: ") + reason);
     }
-    // Lists are read in index order. The planner's default cost of a random
-    // read (a disk's of long ago) and its low estimate of comparing
-    // case-insensitive texts make it sort a group's members itself instead,
-    // five times slower; the cost of today's disks puts the index first.
-    PQclear(PQexec(m_conn, "SET random_page_cost = 1.1"));
-    PQsetNoticeProcessor(m_conn, ignoreNotice, nullptr);
+    PGconn *conn = m_conn;
+    m_conn = nullptr;
+    if (!adopt(conn))
+        throw Error(QStringLiteral("Cannot connect to the card database server: the connection was lost at once"));
     m_location = QString::fromUtf8(PQdb(m_conn)) + QStringLiteral(" on ") + QString::fromUtf8(PQhost(m_conn));
 }
 
 PgEngine::~PgEngine()
 {
+    PQfinish(m_pending);
     PQfinish(m_conn);
 }
 
@@ -404,7 +430,7 @@ std::unique_ptr<SqlStatement> PgEngine::prepare(const QString &sql)
 
 void PgEngine::run(const char *sql)
 {
-    Result result(PQexec(m_conn, sql));
+    Result result(execute([&] { return PQexec(m_conn, sql); }, changesData(QByteArray(sql))));
     if (!result.ok())
         raise(errorText(m_conn, result.res), sqlStateOf(result.res));
 }
@@ -429,7 +455,7 @@ void PgEngine::forgetSchema()
     }
 }
 
-QByteArray PgEngine::preparedStatement(const QByteArray &sql, const std::vector<unsigned> &types)
+QByteArray PgEngine::preparedStatement(const QByteArray &sql, const std::vector<unsigned> &types, PGresult **failed)
 {
     QByteArray key = sql;
     for (const unsigned type : types)
@@ -440,14 +466,19 @@ QByteArray PgEngine::preparedStatement(const QByteArray &sql, const std::vector<
     const QByteArray name = "tessary_" + QByteArray::number(qulonglong(m_prepared.size() + 1));
     std::vector<Oid> oids(types.begin(), types.end());
     Result prepared(PQprepare(m_conn, name.constData(), sql.constData(), int(oids.size()), oids.data()));
-    if (!prepared.ok())
-        raise(errorText(m_conn, prepared.res), sqlStateOf(prepared.res));
+    if (!prepared.ok()) {
+        *failed = prepared.res;
+        prepared.res = nullptr;
+        return QByteArray();
+    }
     m_prepared.emplace(key, name);
     return name;
 }
 
 bool PgEngine::inTransaction() const
 {
+    if (m_transactionOpen)
+        return true;
     const PGTransactionStatusType status = PQtransactionStatus(m_conn);
     return status == PQTRANS_INTRANS || status == PQTRANS_INERROR;
 }
@@ -455,16 +486,29 @@ bool PgEngine::inTransaction() const
 void PgEngine::beginWrite()
 {
     run("BEGIN");
+    m_transactionOpen = true;
+    m_writeTransaction = true;
 }
 
 void PgEngine::beginSnapshot()
 {
     run("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY");
+    m_transactionOpen = true;
+    m_writeTransaction = false;
 }
 
 void PgEngine::commit()
 {
+    const bool writing = m_writeTransaction;
+    if (!connectionOk()) {
+        m_transactionOpen = false;
+        loseConnection(writing);
+    }
     Result result(PQexec(m_conn, "COMMIT"));
+    m_transactionOpen = false;
+    collectNotifications();
+    if (lostBy(result.res))
+        loseConnection(writing);
     if (!result.ok())
         raise(errorText(m_conn, result.res), sqlStateOf(result.res));
     // A transaction that failed part-way ends with COMMIT answered as
@@ -475,7 +519,8 @@ void PgEngine::commit()
 
 void PgEngine::rollback()
 {
-    if (m_conn && PQtransactionStatus(m_conn) != PQTRANS_IDLE)
+    m_transactionOpen = false;
+    if (connectionOk() && PQtransactionStatus(m_conn) != PQTRANS_IDLE)
         PQclear(PQexec(m_conn, "ROLLBACK"));
 }
 
@@ -567,44 +612,6 @@ qint64 PgEngine::insertedKey(SqlStatement &statement)
     if ((own && own->onRow()) || statement.next())
         return statement.integer(0);
     raise(QStringLiteral("The new row's key was not returned"));
-}
-
-int PgEngine::socket() const
-{
-    return PQsocket(m_conn);
-}
-
-int PgEngine::backendPid() const
-{
-    return PQbackendPID(m_conn);
-}
-
-bool PgEngine::connectionOk() const
-{
-    return m_conn && PQstatus(m_conn) == CONNECTION_OK;
-}
-
-void PgEngine::listen(const QString &channel)
-{
-    const QByteArray name = channel.toUtf8();
-    char *quoted = PQescapeIdentifier(m_conn, name.constData(), size_t(name.size()));
-    if (!quoted)
-        raise(errorText(m_conn, nullptr));
-    const QByteArray sql = QByteArrayLiteral("LISTEN ") + quoted;
-    PQfreemem(quoted);
-    run(sql.constData());
-}
-
-std::vector<PgEngine::Notification> PgEngine::takeNotifications()
-{
-    std::vector<Notification> out;
-    if (!PQconsumeInput(m_conn))
-        return out;
-    while (PGnotify *n = PQnotifies(m_conn)) {
-        out.push_back(Notification{QString::fromUtf8(n->relname), QString::fromUtf8(n->extra), n->be_pid});
-        PQfreemem(n);
-    }
-    return out;
 }
 
 } // namespace tessary

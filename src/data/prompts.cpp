@@ -2,6 +2,7 @@
 #include "errors.h"
 
 #include <stdexcept>
+#include <utility>
 
 namespace tessary {
 
@@ -146,6 +147,8 @@ MessageResult ScriptedPrompts::message(MessageKind kind, const QString &title, c
     asked.push_back({QStringLiteral("message"), kind, title, text, withCancel});
     if (!withCancel)
         return MessageResult::Ok;
+    if (whileAsked)
+        std::exchange(whileAsked, nullptr)();
     if (messageAnswers.empty())
         unscripted(QStringLiteral("question: ") + text);
     MessageResult answer = messageAnswers.front();

@@ -152,6 +152,10 @@ public:
     std::optional<FontChoice> chooseFont(const FontChoice &initial, FontSizes sizes = {}) override;
     void beep() override { ++beeps; }
 
+    // Runs once, while the next question with Cancel is on screen (what
+    // changes while the operator reads it), before it is answered.
+    std::function<void()> whileAsked;
+
     // Replaces the fatal end for an unscripted question (tests of this class):
     // called with the message; the question then throws std::logic_error.
     std::function<void(const QString &)> onUnscripted;

@@ -125,6 +125,15 @@ void Query::fail(const QString &context) const
     throw Error(message);
 }
 
+void Query::rethrowNamed(const Error &e) const
+{
+    // A lost server is not this query's fault: its message names the
+    // server, not the query.
+    if (const auto *lost = dynamic_cast<const ServerLostError *>(&e))
+        throw *lost;
+    throw Error(name() + QStringLiteral(": ") + e.message());
+}
+
 void Query::requireActive() const
 {
     if (m_state == State::Inactive)
@@ -241,7 +250,7 @@ void Query::open()
                 m_keys.push_back(k);
             }
         } catch (const Error &e) {
-            throw Error(name() + QStringLiteral(": ") + e.message());
+            rethrowNamed(e);
         }
         m_rows.resize(m_keys.size());
         m_fetchStmt = prepare(fetchSql);
@@ -279,7 +288,7 @@ void Query::open()
             m_keys.clear();
             if (e.message().startsWith(name() + QLatin1Char(':')))
                 throw;
-            throw Error(name() + QStringLiteral(": ") + e.message());
+            rethrowNamed(e);
         }
     }
 
@@ -429,7 +438,7 @@ bool Query::locate(const QString &column, const QVariant &value)
             while (stmt->next())
                 matches.insert(stmt->integer(0));
         } catch (const Error &e) {
-            throw Error(name() + QStringLiteral(": ") + e.message());
+            rethrowNamed(e);
         }
         // A row without a partner in the joined table has nulls there.
         const bool unmatchedJoinIsNull = bound.isNull() && col.table != 0;
@@ -527,7 +536,7 @@ Query::Row Query::fetchRow(const Key &key)
     try {
         found = stmt.next();
     } catch (const Error &e) {
-        throw Error(name() + QStringLiteral(": ") + e.message());
+        rethrowNamed(e);
     }
     if (found) {
         for (int i = 0; i < m_columns.size(); ++i) {
@@ -578,7 +587,7 @@ void Query::loadBlob(int row, int column)
         if (stmt->next())
             r.values[column] = readValue(*stmt, 0, c);
     } catch (const Error &e) {
-        throw Error(name() + QStringLiteral(": ") + e.message());
+        rethrowNamed(e);
     }
     r.blobLoaded[column] = true;
 }

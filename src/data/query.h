@@ -16,6 +16,7 @@
 namespace tessary {
 
 class Connection;
+class Error;
 class Query;
 class SqlStatement;
 
@@ -194,6 +195,8 @@ private:
 
     Stmt prepare(const QString &sql) const;
     [[noreturn]] void fail(const QString &context) const;
+    // Throws `e` again with the query's name before its text.
+    [[noreturn]] void rethrowNamed(const Error &e) const;
     void readTableColumns(const QString &table, int tableIndex, QVector<Column> &into, QStringList &names);
     void readKeys();
     Row fetchRow(const Key &key);
