@@ -75,7 +75,7 @@ fuzz:
 	@mkdir -p $(FUZZ_BUILD)/findings
 	@for t in $(FUZZ_TARGETS); do \
 	    echo "== fuzz_$$t for $(FUZZ_SECONDS) s"; mkdir -p $(FUZZ_BUILD)/corpus/$$t; \
-	    ASAN_OPTIONS=detect_leaks=1 QT_QPA_PLATFORM=offscreen QT_LOGGING_RULES="default.warning=false" $(FUZZ_BUILD)/bin/fuzz_$$t \
+	    ASAN_OPTIONS=detect_leaks=1:print_suppressions=0 QT_QPA_PLATFORM=offscreen QT_LOGGING_RULES="default.warning=false" $(FUZZ_BUILD)/bin/fuzz_$$t \
 	        -max_total_time=$(FUZZ_SECONDS) -timeout=20 -rss_limit_mb=2048 -print_final_stats=1 \
 	        -artifact_prefix=$(FUZZ_BUILD)/findings/$$t- $(FUZZ_BUILD)/corpus/$$t fuzz/corpus/$$t || exit 1; \
 	done

@@ -14,6 +14,13 @@
 
 namespace tessary {
 
+namespace {
+
+constexpr unsigned kMaxRows = 65536;
+constexpr unsigned kMaxColumns = 256;
+
+} // namespace
+
 QString freexlErrorText(int code)
 {
     switch (code) {
@@ -144,6 +151,10 @@ void Workbook::selectSheet(const QString &name)
     unsigned short columns = 0;
     if (rc == FREEXL_OK)
         rc = freexl_worksheet_dimensions(m_handle, &rows, &columns);
+    // An Excel 97-2003 sheet holds at most 65536 rows of 256 columns: a
+    // damaged file that claims more would stand for millions of empty rows.
+    if (rc == FREEXL_OK && (rows > kMaxRows || columns > kMaxColumns))
+        rc = FREEXL_CRAFTED_FILE;
     if (rc != FREEXL_OK)
         throw Error(QStringLiteral("Cannot read the worksheet \"%1\" of '%2': %3").arg(name, m_path, freexlErrorText(rc)));
 
