@@ -38,7 +38,7 @@ QJsonObject elementToJson(const CardElement &e)
                      {QStringLiteral("box"), QJsonArray{e.box.left.toMm(), e.box.top.toMm(), e.box.width.toMm(),
                                                         e.box.height.toMm()}},
                      {QStringLiteral("enabled"), e.enabled}};
-    if (const ElementKind *kind = findElementKind(e.kind()))
+    if (const CardElementKind *kind = findElementKind(e.kind()))
         kind->write(e, json);
     return json;
 }
@@ -48,7 +48,7 @@ std::unique_ptr<CardElement> elementFromJson(const QJsonObject &json, const QStr
     const QString kindId = json.value(QStringLiteral("kind")).toString();
     const QString id = json.value(QStringLiteral("id")).toString();
     const QString name = id.isEmpty() ? where : QStringLiteral("%1 (%2)").arg(where, id);
-    const ElementKind *kind = findElementKind(kindId);
+    const CardElementKind *kind = findElementKind(kindId);
     if (!kind) {
         skipped << QStringLiteral("%1: unknown element kind \"%2\"").arg(name, kindId);
         return nullptr;

@@ -57,9 +57,9 @@ CardFont fontFromJson(const QJsonObject &json)
 }
 
 template <class T>
-ElementKind kindOf()
+CardElementKind kindOf()
 {
-    return ElementKind{
+    return CardElementKind{
         QLatin1String(T::kKind), [] { return std::make_unique<T>(); },
         [](CardElement &e, const QJsonObject &json, QStringList &problems) {
             return static_cast<T &>(e).readProperties(json, problems);
@@ -278,9 +278,9 @@ void LineElement::writeProperties(QJsonObject &json) const
 
 // ---------------------------------------------------------------------------
 
-const std::vector<ElementKind> &elementKinds()
+const std::vector<CardElementKind> &elementKinds()
 {
-    static const std::vector<ElementKind> kinds = {
+    static const std::vector<CardElementKind> kinds = {
         kindOf<CaptionText>(),
         kindOf<DataText>(),
         kindOf<PhotoElement>(),
@@ -290,9 +290,9 @@ const std::vector<ElementKind> &elementKinds()
     return kinds;
 }
 
-const ElementKind *findElementKind(const QString &id)
+const CardElementKind *findElementKind(const QString &id)
 {
-    for (const ElementKind &k : elementKinds())
+    for (const CardElementKind &k : elementKinds())
         if (k.id == id)
             return &k;
     return nullptr;

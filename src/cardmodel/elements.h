@@ -197,7 +197,7 @@ public:
 
 // One registered kind: its id, how to make one, and how to read and write
 // its properties.
-struct ElementKind
+struct CardElementKind
 {
     QString id;
     std::function<std::unique_ptr<CardElement>()> create;
@@ -206,7 +206,7 @@ struct ElementKind
 };
 
 // The table of kinds.
-const std::vector<ElementKind> &elementKinds();
-const ElementKind *findElementKind(const QString &id);
+const std::vector<CardElementKind> &elementKinds();
+const CardElementKind *findElementKind(const QString &id);
 
 } // namespace tessary

@@ -117,19 +117,21 @@ void paintCardItems(const std::vector<CardItem> &items, QPainter &painter, doubl
 }
 
 void paintCardPage(const CardDesign &design, const CardPages &pages, int page, const MemberRecords &records,
-                   const RenderOptions &options, QPainter &painter, QPointF offsetMm)
+                   const RenderOptions &options, QPainter &painter, const QTransform &placeMm)
 {
     const QPaintDevice *device = painter.device();
     const double sx = Distance::pixelsPerMm(device ? device->logicalDpiX() : 96);
     const double sy = Distance::pixelsPerMm(device ? device->logicalDpiY() : 96);
     painter.save();
-    painter.translate(offsetMm.x() * sx, offsetMm.y() * sy);
+    // Device pixels to millimetres, placed, and back.
+    const QTransform toMm = QTransform::fromScale(1 / sx, 1 / sy);
+    painter.setWorldTransform(toMm * placeMm * QTransform::fromScale(sx, sy), true);
     paintCardItems(pageItems(design, pages, page, records, true, options), painter, sx, sy);
     painter.restore();
 }
 
 int paintCardPages(const CardDesign &design, const CardPages &pages, const MemberRecords &records,
-                   const RenderOptions &options, QPagedPaintDevice &device, QPointF offsetMm,
+                   const RenderOptions &options, QPagedPaintDevice &device, const QTransform &placeMm,
                    const std::function<bool(int done, int total)> &pageDone)
 {
     QPainter painter;
@@ -140,7 +142,7 @@ int paintCardPages(const CardDesign &design, const CardPages &pages, const Membe
     for (int i = 0; i < total; ++i) {
         if (i > 0 && !device.newPage())
             break;
-        paintCardPage(design, pages, i, records, options, painter, offsetMm);
+        paintCardPage(design, pages, i, records, options, painter, placeMm);
         ++done;
         if (pageDone && !pageDone(done, total))
             break;

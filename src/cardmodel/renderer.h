@@ -7,6 +7,7 @@
 #include "cardmodel/design.h"
 
 #include <QPointF>
+#include <QTransform>
 
 #include <functional>
 
@@ -63,15 +64,17 @@ std::vector<CardItem> pageItems(const CardDesign &design, const CardPages &pages
 void paintCardItems(const std::vector<CardItem> &items, QPainter &painter, double dotsPerMmX, double dotsPerMmY);
 
 // Paints page `page` on `painter` (millimetres from the device's logical
-// resolution), shifted by `offsetMm` (a card centred on a larger page).
+// resolution), placed on the device's page by `placeMm`, a transform of
+// millimetres (a card centred on a larger page, or turned onto a page held
+// the other way round).
 void paintCardPage(const CardDesign &design, const CardPages &pages, int page, const MemberRecords &records,
-                   const RenderOptions &options, QPainter &painter, QPointF offsetMm = {});
+                   const RenderOptions &options, QPainter &painter, const QTransform &placeMm = QTransform());
 
 // Paints every page on `device`, set up by the caller. After each page
 // `pageDone(done, total)`; false stops there. Answers the pages painted, or
 // -1 when the device could not be started.
 int paintCardPages(const CardDesign &design, const CardPages &pages, const MemberRecords &records,
-                   const RenderOptions &options, QPagedPaintDevice &device, QPointF offsetMm = {},
+                   const RenderOptions &options, QPagedPaintDevice &device, const QTransform &placeMm = QTransform(),
                    const std::function<bool(int done, int total)> &pageDone = {});
 
 // Writes the pages as a PDF document into `out`, every page at the stock's
