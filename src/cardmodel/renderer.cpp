@@ -4,7 +4,6 @@
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QRegularExpression>
 
 #include <map>
 
@@ -154,11 +153,16 @@ int paintCardPages(const CardDesign &design, const CardPages &pages, const Membe
 bool writeCardsPdf(const CardDesign &design, const CardPages &pages, const MemberRecords &records,
                    const RenderOptions &options, QIODevice &out, const QString &title)
 {
+    const bool exactBoxes = pages.stock.paper == QPageSize::Custom;
     QByteArray pdf;
+    QBuffer buffer(&pdf);
     {
-        QBuffer buffer(&pdf);
-        buffer.open(QIODevice::WriteOnly);
-        QPdfWriter writer(&buffer);
+        // A named paper is written as it comes; a size of its own is held
+        // back to have its page boxes mended.
+        QIODevice &target = exactBoxes ? static_cast<QIODevice &>(buffer) : out;
+        if (exactBoxes)
+            buffer.open(QIODevice::WriteOnly);
+        QPdfWriter writer(&target);
         writer.setResolution(1200);
         writer.setCreator(QStringLiteral("Tessary"));
         writer.setTitle(title);
@@ -167,62 +171,72 @@ bool writeCardsPdf(const CardDesign &design, const CardPages &pages, const Membe
         if (paintCardPages(design, pages, records, options, writer) != pages.pageCount())
             return false;
     }
-    if (pages.stock.paper == QPageSize::Custom) {
-        const QSizeF mm = pages.pageSizeMm();
-        if (!setPdfPageBoxes(pdf, QSizeF(Distance::mm(mm.width()).toPoints(), Distance::mm(mm.height()).toPoints())))
+    if (!exactBoxes)
+        return true;
+    const QSizeF mm = pages.pageSizeMm();
+    return writePdfWithPageBoxes(pdf, QSizeF(Distance::mm(mm.width()).toPoints(), Distance::mm(mm.height()).toPoints()),
+                                 out);
+}
+
+bool writePdfWithPageBoxes(const QByteArray &pdf, QSizeF points, QIODevice &out)
+{
+    static const QByteArray key = "/MediaBox [0 0 ";
+    const QByteArray box = key + QByteArray::number(points.width(), 'f', 3) + ' ' +
+                           QByteArray::number(points.height(), 'f', 3) + ']';
+    const qsizetype xref = pdf.lastIndexOf("\nxref\n");
+    if (xref < 0)
+        return false;
+    // The boxes, each written anew; where each stood and how much longer it
+    // became, to move the objects after it in the cross-reference table.
+    std::vector<std::pair<qsizetype, qsizetype>> shifts;
+    qsizetype from = 0;
+    qsizetype grown = 0;
+    for (qsizetype at = pdf.indexOf(key); at >= 0 && at < xref; at = pdf.indexOf(key, from)) {
+        const qsizetype end = pdf.indexOf(']', at);
+        if (end < 0 || end > xref)
             return false;
+        if (out.write(pdf.constData() + from, at - from) != at - from || out.write(box) != box.size())
+            return false;
+        grown += box.size() - (end + 1 - at);
+        shifts.emplace_back(at, grown);
+        from = end + 1;
     }
-    return out.write(pdf) == pdf.size();
+    if (shifts.empty())
+        return false;
+    if (out.write(pdf.constData() + from, xref + 1 - from) != xref + 1 - from)
+        return false;
+    // "xref", "0 N", then N entries "oooooooooo ggggg n" and the trailer.
+    const QList<QByteArray> lines = pdf.mid(xref + 1).split('\n');
+    QByteArray table;
+    qsizetype line = 0;
+    for (; line < lines.size() && !lines[line].startsWith("trailer"); ++line) {
+        QByteArray entry = lines[line];
+        if (entry.size() >= 18 && entry.at(17) == 'n') {
+            const qsizetype old = entry.left(10).toLongLong();
+            qsizetype moved = 0;
+            for (const auto &[position, total] : shifts)
+                if (position < old)
+                    moved = total;
+            entry.replace(0, 10, QByteArray::number(old + moved).rightJustified(10, '0'));
+        }
+        table += entry + '\n';
+    }
+    QByteArray trailer;
+    for (; line < lines.size() && !lines[line].startsWith("startxref"); ++line)
+        trailer += lines[line] + '\n';
+    trailer += "startxref\n" + QByteArray::number(xref + 1 + grown) + "\n%%EOF\n";
+    return out.write(table) == table.size() && out.write(trailer) == trailer.size();
 }
 
 bool setPdfPageBoxes(QByteArray &pdf, QSizeF points)
 {
-    const QByteArray box = "/MediaBox [0 0 " + QByteArray::number(points.width(), 'f', 3) + ' ' +
-                           QByteArray::number(points.height(), 'f', 3) + ']';
-    static const QRegularExpression mediaBox(QStringLiteral("/MediaBox \\[0 0 [0-9.]+ [0-9.]+\\]"));
-    QString text = QString::fromLatin1(pdf);
-    int replaced = 0;
-    for (qsizetype at = 0;;) {
-        const QRegularExpressionMatch m = mediaBox.match(text, at);
-        if (!m.hasMatch())
-            break;
-        text.replace(m.capturedStart(), m.capturedLength(), QString::fromLatin1(box));
-        at = m.capturedStart() + box.size();
-        ++replaced;
-    }
-    if (replaced == 0)
+    QByteArray mended;
+    QBuffer buffer(&mended);
+    buffer.open(QIODevice::WriteOnly);
+    if (!writePdfWithPageBoxes(pdf, points, buffer))
         return false;
-    QByteArray fixed = text.toLatin1();
-    // The cross-reference table names every object's byte offset: find each
-    // "n 0 obj" again and write the table anew.
-    const qsizetype xref = fixed.lastIndexOf("\nxref\n");
-    if (xref < 0)
-        return false;
-    std::map<int, qsizetype> offsets;
-    static const QRegularExpression object(QStringLiteral("(?:^|\\n)(\\d+) 0 obj"));
-    const QString head = QString::fromLatin1(fixed.left(xref + 1));
-    for (auto it = object.globalMatch(head); it.hasNext();) {
-        const QRegularExpressionMatch m = it.next();
-        offsets[m.captured(1).toInt()] = m.capturedStart(1);
-    }
-    if (offsets.empty())
-        return false;
-    const int size = offsets.rbegin()->first + 1;
-    QByteArray table = "xref\n0 " + QByteArray::number(size) + "\n0000000000 65535 f \n";
-    for (int n = 1; n < size; ++n) {
-        const auto it = offsets.find(n);
-        if (it == offsets.end())
-            table += "0000000000 65535 f \n";
-        else
-            table += QByteArray::number(it->second).rightJustified(10, '0') + " 00000 n \n";
-    }
-    const qsizetype trailer = fixed.indexOf("trailer", xref);
-    const qsizetype startxref = fixed.indexOf("startxref", xref);
-    if (trailer < 0 || startxref < 0)
-        return false;
-    QByteArray rebuilt = fixed.left(xref + 1) + table + fixed.mid(trailer, startxref - trailer) + "startxref\n" +
-                         QByteArray::number(xref + 1) + "\n%%EOF\n";
-    pdf = rebuilt;
+    buffer.close();
+    pdf = mended;
     return true;
 }
 

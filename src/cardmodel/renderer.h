@@ -83,8 +83,11 @@ int paintCardPages(const CardDesign &design, const CardPages &pages, const Membe
 bool writeCardsPdf(const CardDesign &design, const CardPages &pages, const MemberRecords &records,
                    const RenderOptions &options, QIODevice &out, const QString &title = QString());
 
-// Sets every page box (/MediaBox) of a PDF document to `points` and mends
-// its cross-reference table. False when the document is not one it can mend.
+// Writes the PDF document `pdf` to `out` with every page box (/MediaBox) set
+// to `points` and its cross-reference table mended. False when the document
+// is not one it can mend (or cannot be written).
+bool writePdfWithPageBoxes(const QByteArray &pdf, QSizeF points, QIODevice &out);
+// The same in place.
 bool setPdfPageBoxes(QByteArray &pdf, QSizeF points);
 
 } // namespace tessary
