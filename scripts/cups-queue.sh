@@ -1,7 +1,9 @@
 #!/bin/sh
 # A private CUPS print queue for tests: its own scheduler (cupsd -f in the
 # background), configuration, spool and socket in one folder, with a cups-pdf
-# queue (A6 added to its PPD) as the default printer. Nothing of the system's
+# queue (A6 added to its PPD) as the default printer, and a second cups-pdf
+# queue whose PPD offers an ID-1 card size as card printers' drivers do
+# (`*PageSize CR80`, 153.6 x 241.5 pt). Nothing of the system's
 # own CUPS is used or changed, except one per-queue cups-pdf setting file
 # (/etc/cups/cups-pdf-<queue>.conf: cups-pdf reads its settings only from
 # there) that sends the queue's PDF files into the private folder; `stop`
@@ -13,7 +15,11 @@
 #       with it in their environment print to the private queue),
 #       TESSARY_CUPS_DIR, TESSARY_CUPS_QUEUE and TESSARY_CUPS_OUT (the folder
 #       the printed PDF files land in, named "<title>.pdf" or
-#       "job_<n>-<title>.pdf").
+#       "job_<n>-<title>.pdf"), TESSARY_CUPS_CARD_QUEUE and
+#       TESSARY_CUPS_CARD_OUT (the card queue and its folder). The page log
+#       ($TESSARY_CUPS_DIR/logs/page_log) names each page's queue, job,
+#       title, media and print-scaling; the documents CUPS received stay in
+#       $TESSARY_CUPS_DIR/spool (d<job>-001) until `stop`.
 #   scripts/cups-queue.sh wait DIR [SECONDS]
 #       waits until every job of the queue is done (default 60 s); fails when
 #       jobs are still pending then.
@@ -41,6 +47,7 @@ available() {
 }
 
 queue_of() { cat "$1/queue"; }
+card_queue_of() { sed 's/^TessaryPDF_/TessaryCard_/' "$1/queue"; }
 
 start() {
     if ! available; then
@@ -56,8 +63,8 @@ start() {
     queue="TessaryPDF_$(basename "$dir" | tr -c 'A-Za-z0-9\n' '_')"
     echo "$queue" > "$dir/queue"
     mkdir -p "$dir/conf/ppd" "$dir/conf/ssl" "$dir/spool/tmp" "$dir/cache" "$dir/state/certs" "$dir/logs" \
-             "$dir/out" "$dir/cups-pdf-spool"
-    chmod 755 "$dir" "$dir/conf" "$dir/spool" "$dir/cache" "$dir/state" "$dir/logs" "$dir/out"
+             "$dir/out" "$dir/card-out" "$dir/cups-pdf-spool"
+    chmod 755 "$dir" "$dir/conf" "$dir/spool" "$dir/cache" "$dir/state" "$dir/logs" "$dir/out" "$dir/card-out"
     chmod 1777 "$dir/spool/tmp" "$dir/cups-pdf-spool"
 
     cat > "$dir/conf/cupsd.conf" <<CONF
@@ -67,8 +74,9 @@ Browsing No
 DefaultAuthType None
 WebInterface No
 MaxJobs 100
-PreserveJobHistory No
-PreserveJobFiles No
+PreserveJobHistory Yes
+PreserveJobFiles Yes
+PageLogFormat %p %j %{job-name} %{media} %{print-scaling}
 <Location />
   Order allow,deny
   Allow all
@@ -105,6 +113,9 @@ Log $dir/logs
 Grp root
 GSTmp $dir/spool/tmp
 CONF
+    card="$(card_queue_of "$dir")"
+    sed -e "s|^Out .*|Out $dir/card-out|" -e "s|^AnonDirName .*|AnonDirName $dir/card-out|" \
+        "/etc/cups/cups-pdf-$queue.conf" > "/etc/cups/cups-pdf-$card.conf"
 
     # The cups-pdf PPD knows no A6: add it (105 x 148 mm = 297 x 420 pt).
     ppd="$dir/tessary-pdf.ppd"
@@ -113,6 +124,17 @@ CONF
         -e '/^\*ImageableArea A5\//a *ImageableArea A6/A6: "0 0 297 420"' \
         -e '/^\*PaperDimension A5\//a *PaperDimension A6/A6: "297 420"' \
         "$PPD_SOURCE" > "$ppd"
+    # The card queue's PPD: an ID-1 card size named as card drivers name it,
+    # and its default.
+    cardppd="$dir/tessary-card.ppd"
+    sed -e '/^\*PageSize A5\//a *PageSize CR80/CR80: "<</PageSize[153.6 241.5]/ImagingBBox null>>setpagedevice"' \
+        -e '/^\*PageRegion A5\//a *PageRegion CR80/CR80: "<</PageSize[153.6 241.5]/ImagingBBox null>>setpagedevice"' \
+        -e '/^\*ImageableArea A5\//a *ImageableArea CR80/CR80: "0 0 153.6 241.5"' \
+        -e '/^\*PaperDimension A5\//a *PaperDimension CR80/CR80: "153.6 241.5"' \
+        -e 's/^\*DefaultPageSize: .*/*DefaultPageSize: CR80/' -e 's/^\*DefaultPageRegion: .*/*DefaultPageRegion: CR80/' \
+        -e 's/^\*DefaultImageableArea: .*/*DefaultImageableArea: CR80/' \
+        -e 's/^\*DefaultPaperDimension: .*/*DefaultPaperDimension: CR80/' \
+        "$PPD_SOURCE" > "$cardppd"
 
     "$CUPSD" -f -c "$dir/conf/cupsd.conf" -s "$dir/conf/cups-files.conf" > "$dir/logs/cupsd.out" 2>&1 &
     echo $! > "$dir/cupsd.pid"
@@ -134,15 +156,21 @@ CONF
     trap 'stop "$dir"' EXIT
     "$LPADMIN" -p "$queue" -E -v "cups-pdf:/$queue" -P "$ppd" \
         -o pdftops-renderer-default=pdftocairo -o TitlePref=1 >&2
+    "$LPADMIN" -p "$card" -E -v "cups-pdf:/$card" -P "$cardppd" \
+        -o pdftops-renderer-default=pdftocairo -o TitlePref=1 >&2
     "$LPADMIN" -d "$queue" >&2
-    cupsenable "$queue" >&2 2>/dev/null || true
-    cupsaccept "$queue" >&2 2>/dev/null || true
+    for q in "$queue" "$card"; do
+        cupsenable "$q" >&2 2>/dev/null || true
+        cupsaccept "$q" >&2 2>/dev/null || true
+    done
     trap - EXIT
 
     echo "CUPS_SERVER='$CUPS_SERVER'; export CUPS_SERVER"
     echo "TESSARY_CUPS_DIR='$dir'; export TESSARY_CUPS_DIR"
     echo "TESSARY_CUPS_QUEUE='$queue'; export TESSARY_CUPS_QUEUE"
     echo "TESSARY_CUPS_OUT='$dir/out'; export TESSARY_CUPS_OUT"
+    echo "TESSARY_CUPS_CARD_QUEUE='$card'; export TESSARY_CUPS_CARD_QUEUE"
+    echo "TESSARY_CUPS_CARD_OUT='$dir/card-out'; export TESSARY_CUPS_CARD_OUT"
 }
 
 wait_jobs() {
@@ -152,7 +180,8 @@ wait_jobs() {
     export CUPS_SERVER
     queue=$(queue_of "$dir")
     i=0
-    while [ -n "$(lpstat -o "$queue" 2>/dev/null)" ]; do
+    card=$(card_queue_of "$dir")
+    while [ -n "$(lpstat -o "$queue" 2>/dev/null)$(lpstat -o "$card" 2>/dev/null)" ]; do
         i=$((i + 1))
         if [ $i -gt $((seconds * 10)) ]; then
             echo "cups-queue: jobs still pending after $seconds s" >&2
@@ -166,7 +195,7 @@ stop() {
     dir=$1
     [ -d "$dir" ] || return 0
     if [ -f "$dir/queue" ]; then
-        rm -f "/etc/cups/cups-pdf-$(queue_of "$dir").conf"
+        rm -f "/etc/cups/cups-pdf-$(queue_of "$dir").conf" "/etc/cups/cups-pdf-$(card_queue_of "$dir").conf"
     fi
     if [ -f "$dir/cupsd.pid" ]; then
         pid=$(cat "$dir/cupsd.pid")
@@ -182,7 +211,7 @@ stop() {
     case "$dir" in
         /tmp/tessary-cups.*) rm -rf "$dir" ;;
         *) rm -rf "$dir/conf" "$dir/spool" "$dir/cache" "$dir/state" "$dir/cups-pdf-spool" "$dir/cups.sock" \
-                  "$dir/cupsd.pid" "$dir/queue" "$dir/tessary-pdf.ppd" ;;
+                  "$dir/cupsd.pid" "$dir/queue" "$dir/tessary-pdf.ppd" "$dir/tessary-card.ppd" ;;
     esac
 }
 

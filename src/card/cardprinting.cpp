@@ -1,6 +1,8 @@
 #include "cardprinting.h"
 
+#include "card/designstore.h"
 #include "card/layout.h"
+#include "data/errors.h"
 #include "data/prompts.h"
 #include "data/scopeexit.h"
 
@@ -54,8 +56,30 @@ QStringList memberKeysCardsSql(const std::vector<qint64> &keys)
 
 QStringList previewSampleSql(int storedPaper)
 {
-    return joinedCardsHead(storedPaper == 0 ? QStringLiteral("select top 2 * from stafftbl")
-                                            : QStringLiteral("select top 10 * from stafftbl"));
+    return previewSampleSql(paperFromStored(storedPaper));
+}
+
+QStringList previewSampleSql(CardPaper paper)
+{
+    return joinedCardsHead(paper == CardPaper::A4 ? QStringLiteral("select top 10 * from stafftbl")
+                                                  : QStringLiteral("select top 2 * from stafftbl"));
+}
+
+void runLayoutCards(Tdsrc &data, const LayoutSettings &settings, int storedPaper, CardMode mode, CardOutput &output)
+{
+    QString warning;
+    CardPaper paper = paperFromStored(storedPaper);
+    try {
+        paper = storedCardPaper(data.src, storedPaper, &warning);
+    } catch (const Error &e) {
+        warning = QStringLiteral("The stored card design cannot be read: %1 The stored layout is printed.").arg(e.message());
+    }
+    if (!warning.isEmpty())
+        ShowErrorBox(warning);
+    const CardDesign design = layoutDesign(settings, paper);
+    const Stock stock = layoutStock(settings.style, paper, mode, settings.offsetX, settings.offsetY);
+    const Stock printStock = layoutStock(settings.style, paper, CardMode::Print, settings.offsetX, settings.offsetY);
+    runCards(design, stock, std::make_shared<QueryRecords>(data.QList), mode, output, printStock);
 }
 
 void CardPrinting::selectCurrentMember()
@@ -67,26 +91,37 @@ void CardPrinting::selectCurrentMember()
     m_data.QList.open();
 }
 
-void CardPrinting::hiddenRun(CardMode mode)
+void CardPrinting::storedRun(CardMode mode)
 {
-    // The object lives only for this run; its loading errors are reported
-    // as it is created and the run goes on with what loaded.
-    const auto layout = std::make_unique<TFmLayout>(m_data);
-    layout->CardRun(mode, m_output);
+    Query param(&m_data.src, QStringLiteral("param"));
+    Query fields(&m_data.src, QStringLiteral("fields"));
+    param.setSql(layoutParamSql());
+    param.setDeclaredColumns(layoutParamColumns());
+    fields.setSql(layoutFieldsSql());
+    fields.setDeclaredColumns(layoutFieldsColumns());
+    // A loading error is reported and the run goes on with what loaded.
+    LayoutSettings settings;
+    guarded([&] { loadLayoutSettings(param, fields, settings); });
+    int storedPaper = 0;
+    guarded([&] {
+        if (param.isOpen() && !param.isEmpty())
+            storedPaper = param.fieldByName(QStringLiteral("psize")).asInteger();
+    });
+    runLayoutCards(m_data, settings, storedPaper, mode, m_output);
 }
 
 void CardPrinting::Preview()
 {
     const OnExit closeList([this] { m_data.QList.close(); });
     selectCurrentMember();
-    hiddenRun(CardMode::Preview);
+    storedRun(CardMode::Preview);
 }
 
 void CardPrinting::Print()
 {
     const OnExit closeList([this] { m_data.QList.close(); });
     selectCurrentMember();
-    hiddenRun(CardMode::Print);
+    storedRun(CardMode::Print);
 }
 
 void CardPrinting::PrintAll(int groupId)
@@ -95,7 +130,7 @@ void CardPrinting::PrintAll(int groupId)
         return;
     m_data.QList.setSql(groupCardsSql(groupId));
     m_data.QList.open();
-    hiddenRun(CardMode::Print);
+    storedRun(CardMode::Print);
 }
 
 void CardPrinting::PrintMembers(const std::vector<qint64> &keys)
@@ -104,13 +139,14 @@ void CardPrinting::PrintMembers(const std::vector<qint64> &keys)
         return;
     m_data.QList.setSql(memberKeysCardsSql(keys));
     m_data.QList.open();
-    hiddenRun(CardMode::Print);
+    storedRun(CardMode::Print);
 }
 
 void CardPrinting::PreviewSample(TFmLayout &dialog)
 {
     const OnExit closeList([this] { m_data.QList.close(); });
-    m_data.QList.setSql(previewSampleSql(dialog.ReadStoredInteger(QStringLiteral("psize"))));
+    const int storedPaper = dialog.ReadStoredInteger(QStringLiteral("psize"));
+    m_data.QList.setSql(previewSampleSql(storedCardPaper(m_data.src, storedPaper)));
     m_data.QList.open();
     dialog.CardRun(CardMode::Preview, m_output);
 }

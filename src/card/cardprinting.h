@@ -25,11 +25,21 @@ QStringList memberKeysCardsSql(const std::vector<qint64> &keys);
 // The layout dialog's sample: the first 2 members for stored paper 0 (one
 // A6 sheet), else the first 10 (one A4 sheet).
 QStringList previewSampleSql(int storedPaper);
+// The sample for a paper: 10 members for an A4 sheet, else 2 (an A6 sheet,
+// or two ID-1 cards).
+QStringList previewSampleSql(CardPaper paper);
 
-// The commands. Each main-window command builds a hidden layout dialog
-// object holding the stored settings and destroys it when done, also on
-// failure; errors propagate to the caller (which shows them with the
-// general error report).
+// The card run of a layout: `settings` as a design on the paper the stored
+// layout chose (`storedPaper` is its `psize`; the layout's design document
+// may choose an ID-1 card), for the rows of the open QList, in `mode`. A
+// design document that cannot be used is said once and the stored paper
+// printed.
+void runLayoutCards(Tdsrc &data, const LayoutSettings &settings, int storedPaper, CardMode mode, CardOutput &output);
+
+// The commands. Each main-window command reads the stored layout (a loading
+// error is shown and the run goes on with what loaded) and runs the cards
+// with it; errors propagate to the caller (which shows them with the general
+// error report).
 class CardPrinting
 {
 public:
@@ -54,7 +64,7 @@ public:
 
 private:
     void selectCurrentMember();
-    void hiddenRun(CardMode mode);
+    void storedRun(CardMode mode);
 
     Tdsrc &m_data;
     CardOutput &m_output;

@@ -1,122 +1,71 @@
 #include "composition.h"
 
+#include "card/cardprinter.h"
 #include "data/errors.h"
 #include "data/prompts.h"
 #include "data/query.h"
+#include "photo/picture.h"
 #include "report/fontcheck.h"
-#include "report/layout.h"
 #include "report/output.h"
 #include "report/preview.h"
-#include "report/printing.h"
 
+#include <QPainter>
 #include <QPrinter>
-
-#include <algorithm>
 
 namespace tessary {
 
-namespace {
-
-// The size captions print at in custom mode.
-constexpr double kCustomCaptionPoints = 7;
-
-bool isDateColumn(const QString &column)
+QueryRecords::QueryRecords(Query &rows) : m_rows(rows)
 {
-    return column.compare(QLatin1String("datejoin"), Qt::CaseInsensitive) == 0 ||
-           column.compare(QLatin1String("expiry"), Qt::CaseInsensitive) == 0;
-}
-
-// A text prints from its left edge to the cell's right edge and is cut
-// there; its box is one line of its font high.
-void cutAtCellEdge(ReportText &text, double cellWidth)
-{
-    text.autoSize = false;
-    text.width = std::max(0.0, cellWidth - text.left);
-    text.height = measureText(text.font, QStringLiteral("\u00C1g")).height();
-}
-
-void sendToPrinter(CardReport &cards, QPrinter &printer, QWidget *owner)
-{
-    if (printReportTo(cards.report, printer, owner) == PrintResult::Failed)
-        throw Error(QStringLiteral("The cards could not be sent to the printer"));
-}
-
-} // namespace
-
-void formatCardDateText(QString &text, const QVariant &value, const QLocale &locale)
-{
-    if (text.isEmpty())
-        return;
-    QDate date;
-    if (value.metaType().id() == QMetaType::QDateTime && value.toDateTime().isValid())
-        date = value.toDateTime().date();
-    else if (value.metaType().id() == QMetaType::QDate)
-        date = value.toDate();
-    if (!date.isValid()) {
-        QDateTime parsed = locale.toDateTime(text, QLocale::ShortFormat);
-        date = parsed.isValid() ? parsed.date() : locale.toDate(text, QLocale::ShortFormat);
-    }
-    if (date.isValid())
-        text = cardDateText(date, locale);
-}
-
-std::unique_ptr<CardReport> composeCards(const LayoutSettings &settings, bool a4, CardMode mode, Query &rows)
-{
-    std::unique_ptr<CardReport> cards = createCardReport(settings.style);
-    const CardSheet sheet = cardSheet(settings.style, a4, mode, settings.offsetX, settings.offsetY);
-    applyCardSheet(sheet, cards->report.page, *cards->DetailBand1);
-    cards->bindRows(rows);
-
-    const QFont sampleFont = settings.sampleFont();
-    const QColor sampleColor = settings.sampleColor();
-    for (int i = 0; i < kCardRows; ++i) {
-        ReportLabel &caption = *cards->TntQRLabel[size_t(i)];
-        ReportDataText &data = *cards->TntQRDBText[size_t(i)];
-        ReportLine &line = *cards->QRShape[size_t(i)];
-
-        if (settings.custom) {
-            data.left = settings.position;
-            data.font = ReportFont::fromQFont(sampleFont, sampleColor);
-            data.font.bold = true;
-            line.color = sampleColor;
-            line.enabled = settings.lines;
-            caption.font = ReportFont{sampleFont.family(), kCustomCaptionPoints, sampleColor, true, false, false};
-            caption.enabled = settings.captions;
+    const int photo = rows.columnIndex(QStringLiteral("photo"));
+    for (rows.first(); !rows.eof(); rows.next()) {
+        MemberRecord record;
+        for (int c = 0; c < rows.columnCount(); ++c) {
+            if (c == photo)
+                continue;
+            Field field = rows.fieldByName(rows.columnName(c));
+            record.set(rows.columnName(c), field.text(), field.value());
         }
-        caption.text = settings.rowCaption[size_t(i)];
-
-        // A row without a field (or naming no catalogue row) prints no data
-        // and no line.
-        const CatalogueEntry *entry = settings.rowEntry(i);
-        if (!entry) {
-            data.column.clear();
-            line.enabled = false;
-        } else {
-            data.column = entry->fname;
-            if (isDateColumn(entry->fname)) {
-                const QString column = entry->fname;
-                data.printHook = [&rows, column](QString &text) {
-                    formatCardDateText(text, rows.fieldByName(column).value());
-                };
-            }
-        }
-        cutAtCellEdge(data, sheet.cellWidth);
-        cutAtCellEdge(caption, sheet.cellWidth);
+        m_records.push_back(std::move(record));
     }
-
-    if (settings.printBackground)
-        cards->QRImage1->picture = settings.background;
-    return cards;
 }
 
-void runCards(const LayoutSettings &settings, bool a4, CardMode mode, Query &rows, CardOutput &output)
+MemberRecord QueryRecords::at(int index, bool withPhoto) const
 {
-    std::unique_ptr<CardReport> cards = composeCards(settings, a4, mode, rows);
+    MemberRecord record = m_records.at(size_t(index));
+    if (withPhoto && m_rows.isOpen() && m_rows.columnIndex(QStringLiteral("photo")) >= 0) {
+        m_rows.setRecNo(index);
+        record.photo = m_rows.fieldByName(QStringLiteral("photo")).asBytes();
+    }
+    return record;
+}
+
+RenderOptions cardRenderOptions()
+{
+    RenderOptions options;
+    options.decodePhoto = [](const QByteArray &bytes) { return LoadPictureFromBlob(bytes); };
+    return options;
+}
+
+CardJob composeCards(const CardDesign &design, const Stock &stock, std::shared_ptr<const MemberRecords> records)
+{
+    CardJob job;
+    job.design = design;
+    job.pages = placeCards(stock, records ? records->size() : 0, int(design.sides.size()));
+    job.records = records ? std::move(records) : std::make_shared<RecordList>();
+    job.title = design.name;
+    return job;
+}
+
+void runCards(const CardDesign &design, const Stock &stock, const std::shared_ptr<const MemberRecords> &records,
+              CardMode mode, CardOutput &output, const std::optional<Stock> &printStock)
+{
+    const CardJob cards = composeCards(design, stock, records);
     if (mode == CardMode::Print) {
-        output.print(*cards);
+        output.print(cards);
         return;
     }
-    output.preview(*cards, [&settings, a4, &rows] { return composeCards(settings, a4, CardMode::Print, rows); });
+    const Stock printed = printStock.value_or(stock);
+    output.preview(cards, [&design, printed, records] { return composeCards(design, printed, records); });
 }
 
 // ---------------------------------------------------------------------------
@@ -142,29 +91,30 @@ void checkCardFontOnce()
 
 } // namespace
 
-void SystemCardOutput::print(CardReport &cards)
+void SystemCardOutput::print(const CardJob &cards)
 {
     checkCardFontOnce();
     const QPrinterInfo info = reportDefaultPrinter();
     if (info.isNull())
         return; // no printer installed: nothing is printed, nothing is said
     QPrinter printer(info, QPrinter::HighResolution);
-    sendToPrinter(cards, printer, m_owner);
+    printCards(cards, printer, m_owner);
 }
 
-void SystemCardOutput::preview(CardReport &cards, const std::function<std::unique_ptr<CardReport>()> &printVersion)
+void SystemCardOutput::preview(const CardJob &cards, const std::function<CardJob()> &printVersion)
 {
     checkCardFontOnce();
-    TReportPreview window(cards.report, m_owner);
+    CardDocument document(cards);
+    TReportPreview window(document, m_owner);
     // The preview prints the same members laid out for the printer, on the
     // printer chosen in its set-up or else the default one.
     window.setPrintHandler([this, &window, &printVersion] {
         guarded([&] {
-            std::unique_ptr<CardReport> printed = printVersion();
+            const CardJob printed = printVersion();
             if (QPrinter *chosen = window.chosenPrinter())
-                sendToPrinter(*printed, *chosen, &window);
+                printCards(printed, *chosen, &window);
             else
-                print(*printed);
+                print(printed);
         });
     });
     window.exec();

@@ -1,9 +1,12 @@
 #pragma once
 
-// Composing cards: the report of the layout's style set up from the layout
-// settings for an open member query, and where its pages go.
+// Composing cards: a design on a stock for the members of a run, and where
+// its pages go. Cards render from member records through the card model's
+// renderer.
 
-#include "card/cardreports.h"
+#include "card/carddesigns.h"
+#include "cardmodel/carddate.h"
+#include "cardmodel/renderer.h"
 
 #include <functional>
 #include <memory>
@@ -12,18 +15,48 @@ class QWidget;
 
 namespace tessary {
 
-// A date text as cards print it. `text` is what the data text is about to
-// print for `value` (the row's stored date): when it is that date's text,
-// or otherwise reads as a date in the locale's short form, it becomes the
-// card's date text. Empty texts stay empty; anything else stays unchanged.
-void formatCardDateText(QString &text, const QVariant &value, const QLocale &locale = QLocale::system());
+class Query;
 
-// A card report for `settings` on the stored paper (`a4`: the stored paper
-// number is not 0) in `mode`, bound to `rows`. Sets up the page, the seven
-// rows (custom fonts, captions, columns, date hooks, lines) and the
-// background when it is to be printed. Every text is cut at the card cell's
-// right edge.
-std::unique_ptr<CardReport> composeCards(const LayoutSettings &settings, bool a4, CardMode mode, Query &rows);
+// The rows of an open member query as records: every column's text and
+// value is read when the records are made; a row's photo is read from the
+// query when its card is painted (the query stays open meanwhile).
+class QueryRecords : public MemberRecords
+{
+public:
+    explicit QueryRecords(Query &rows);
+    int size() const override { return int(m_records.size()); }
+    MemberRecord at(int index, bool withPhoto) const override;
+
+private:
+    Query &m_rows;
+    std::vector<MemberRecord> m_records;
+};
+
+// The options cards are painted with: photos decoded as stored pictures (a
+// missing or unreadable one is the blank placeholder), dates in the
+// desktop's language.
+RenderOptions cardRenderOptions();
+
+// The pages of one card run: the design, where its cards stand on the
+// stock's pages, and the members they show.
+struct CardJob
+{
+    CardDesign design;
+    CardPages pages;
+    std::shared_ptr<const MemberRecords> records;
+    RenderOptions options = cardRenderOptions();
+    QString title;
+
+    int pageCount() const { return pages.pageCount(); }
+    // What page `page` draws (see pageItems in the renderer).
+    std::vector<CardItem> items(int page, bool pictures) const
+    {
+        return pageItems(design, pages, page, *records, pictures, options);
+    }
+};
+
+// One card per record (each of the design's sides in turn) on `stock`.
+CardJob composeCards(const CardDesign &design, const Stock &stock, std::shared_ptr<const MemberRecords> records);
 
 // Where a card run's pages go.
 class CardOutput
@@ -32,11 +65,11 @@ public:
     virtual ~CardOutput() = default;
 
     // Print mode: sends the pages to the printer.
-    virtual void print(CardReport &cards) = 0;
+    virtual void print(const CardJob &cards) = 0;
     // Preview mode: shows the pages and returns when the preview is closed.
-    // `printVersion` makes the same cards laid out in print geometry; the
+    // `printVersion` makes the same cards laid out for the printer; the
     // preview's own print command prints that.
-    virtual void preview(CardReport &cards, const std::function<std::unique_ptr<CardReport>()> &printVersion) = 0;
+    virtual void preview(const CardJob &cards, const std::function<CardJob()> &printVersion) = 0;
 };
 
 // The real output: the default printer (nothing happens when there is
@@ -46,15 +79,17 @@ class SystemCardOutput : public CardOutput
 public:
     explicit SystemCardOutput(QWidget *owner = nullptr) : m_owner(owner) {}
 
-    void print(CardReport &cards) override;
-    void preview(CardReport &cards, const std::function<std::unique_ptr<CardReport>()> &printVersion) override;
+    void print(const CardJob &cards) override;
+    void preview(const CardJob &cards, const std::function<CardJob()> &printVersion) override;
 
 private:
     QWidget *m_owner;
 };
 
-// The card run: composes the cards of `settings` for the open `rows` and
-// sends them to `output` in `mode`.
-void runCards(const LayoutSettings &settings, bool a4, CardMode mode, Query &rows, CardOutput &output);
+// The card run: the cards of `design` on `stock` for `records`, sent to
+// `output` in `mode`. A preview prints on `printStock` (the stock itself
+// when none is given).
+void runCards(const CardDesign &design, const Stock &stock, const std::shared_ptr<const MemberRecords> &records,
+              CardMode mode, CardOutput &output, const std::optional<Stock> &printStock = std::nullopt);
 
 } // namespace tessary

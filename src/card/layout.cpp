@@ -91,8 +91,7 @@ int TFmLayout::ReadStoredInteger(const QString &column)
 
 void TFmLayout::CardRun(CardMode mode, CardOutput &output)
 {
-    const bool a4 = ReadStoredInteger(QStringLiteral("psize")) != 0;
-    runCards(settings, a4, mode, m_data.QList, output);
+    runLayoutCards(m_data, settings, ReadStoredInteger(QStringLiteral("psize")), mode, output);
 }
 
 void TFmLayout::ShowLayout(Tdsrc &data, CardOutput &output, QWidget *owner)

@@ -128,7 +128,7 @@ public:
     QPushButton *bChange = nullptr;
     // "Paper"
     QGroupBox *rgSize = nullptr;
-    std::array<QRadioButton *, 2> rbPaper{};
+    std::array<QRadioButton *, 3> rbPaper{}; // A6, A4, ID-1 card
     QGroupBox *rgAlign = nullptr; // never visible; carries the alignment
     std::array<QRadioButton *, 3> rbAlign{};
     QGroupBox *gbAdjust = nullptr;

@@ -288,6 +288,8 @@ void TFmLayout::buildPaperPage(QWidget *page)
                             QStringLiteral("A6 sheet, two cards"), QPoint(24, 92));
     rbPaper[1] = makeChoice(rgSize, QStringLiteral("rbPaper2"), paperDrawing(1),
                             QStringLiteral("A4 sheet, ten cards"), QPoint(130, 80));
+    rbPaper[2] = makeChoice(rgSize, QStringLiteral("rbPaper3"), paperDrawing(2),
+                            QStringLiteral("ID-1 card, one card per page"), QPoint(24, 200));
     groupOf(rgSize, rbPaper);
 
     // Never shown: the alignment is carried from loading to saving.
@@ -372,9 +374,13 @@ void TFmLayout::connectControls()
             settings.position = value;
     });
     connect(bChange, &QPushButton::clicked, this, [this] { guarded([this] { bChangeClick(); }); });
-    for (int i = 0; i < 2; ++i)
+    for (int i = 0; i < 3; ++i)
         connect(rbPaper[size_t(i)], &QRadioButton::toggled, this, [this, i](bool on) {
-            if (on && !m_showing)
+            if (!on || m_showing)
+                return;
+            // The ID-1 card keeps the sheet stored for older readers.
+            settings.idCard = i == 2;
+            if (i < 2)
                 settings.paper = i;
         });
     for (int i = 0; i < 3; ++i)
@@ -424,7 +430,7 @@ void TFmLayout::ShowSettings()
     cbCaptions->setChecked(settings.captions);
     sePosition->setValue(settings.position);
     showSampleFont();
-    checkOnly(rbPaper, settings.paper);
+    checkOnly(rbPaper, settings.idCard ? 2 : settings.paper);
     checkOnly(rbAlign, settings.alignment);
     sbX->setValue(settings.offsetX);
     sbY->setValue(settings.offsetY);

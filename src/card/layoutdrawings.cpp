@@ -122,6 +122,13 @@ QPixmap paperDrawing(int paper)
             drawSmallCard(p, QRectF(sheet.left() + 5, sheet.top() + 7 + i * 32, 40, 26));
         return pixmap;
     }
+    if (paper == 2) {
+        // An ID-1 card page holds the one card, edge to edge.
+        QPixmap pixmap = transparentPixmap(54, 36);
+        QPainter p(&pixmap);
+        drawSmallCard(p, QRectF(1, 1, 50.5, 31.9));
+        return pixmap;
+    }
     // A4 holds ten cards, two columns of five.
     QPixmap pixmap = transparentPixmap(70, 98);
     QPainter p(&pixmap);

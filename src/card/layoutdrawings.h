@@ -14,7 +14,8 @@ namespace tessary {
 // puts it and lines for the text rows.
 QPixmap cardStyleDrawing(CardStyle style);
 // Paper 0: a small sheet with two landscape cards one above the other;
-// paper 1: a tall sheet with ten cards in two columns of five.
+// paper 1: a tall sheet with ten cards in two columns of five; paper 2: one
+// ID-1 card.
 QPixmap paperDrawing(int paper);
 // Alignment 0, 1, 2: a sheet with one card at the left, in the middle, at
 // the right.

@@ -1,5 +1,6 @@
 #include "layoutsettings.h"
 
+#include "card/designstore.h"
 #include "data/datasrc.h"
 
 #include "data/connection.h"
@@ -184,7 +185,10 @@ void reloadFieldLists(Query &param, Query &fields, LayoutSettings &settings)
         settings.rowField[size_t(i)] = (v >= 0 && v < list.size()) ? v : -1;
     }
 
-    settings.paper = std::clamp(param.fieldByName(QStringLiteral("psize")).asInteger(), kPaperMin, kPaperMax);
+    const int storedPaper = param.fieldByName(QStringLiteral("psize")).asInteger();
+    settings.paper = std::clamp(storedPaper, kPaperMin, kPaperMax);
+    // A document that cannot be used is said when cards are printed.
+    settings.idCard = storedCardPaper(*param.connection(), storedPaper) == CardPaper::Id1;
     settings.alignment = std::clamp(param.fieldByName(QStringLiteral("palign")).asInteger(), kAlignMin, kAlignMax);
     settings.offsetX = std::clamp(param.fieldByName(QStringLiteral("osx")).asInteger(), kOffsetXMin, kOffsetXMax);
     settings.offsetY = std::clamp(param.fieldByName(QStringLiteral("osy")).asInteger(), kOffsetYMin, kOffsetYMax);
@@ -275,6 +279,9 @@ void saveLayoutSettings(Query &param, Query &fields, LayoutSettings &settings)
             fields.fieldByName(QStringLiteral("uname")).setString(caption);
             fields.post();
         }
+        const int storedPaper = std::clamp(settings.paper, kPaperMin, kPaperMax);
+        saveCardPaper(*param.connection(), settings.idCard ? CardPaper::Id1 : paperFromStored(storedPaper),
+                      storedPaper);
         transaction.commit();
     } catch (...) {
         // A row left in edit would be posted, outside the transaction, when

@@ -100,6 +100,9 @@ struct LayoutSettings
     int position = 0; // mm from the card's left edge, 0 ... 86
     LabelAppearance sample; // the sample text label; only its font is used
     int paper = 0;     // 0 A6, 1 A4, -1 nothing selected
+    // The ID-1 card page is chosen (kept in the layout's design document;
+    // `paper` keeps the sheet stored in `psize` for older readers).
+    bool idCard = false;
     int alignment = 0; // carried from loading to saving only
     int offsetX = 0;   // tenths of a millimetre, -20 ... 20
     int offsetY = 0;   // tenths of a millimetre, -30 ... 30

@@ -1,5 +1,7 @@
 #include "schema.h"
 #include "errors.h"
+#include "engine.h"
+#include "serverschema.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -115,6 +117,13 @@ CREATE TABLE fields (
     fname NVARCHAR(255),
     dname NVARCHAR(255),
     uname NVARCHAR(255)
+);
+
+CREATE TABLE carddesign (
+    seq       INTEGER PRIMARY KEY AUTOINCREMENT,
+    designkey NVARCHAR(255),
+    version   INTEGER,
+    document  LONGBINARY
 );
 
 INSERT INTO grptbl (gid, gdesc) VALUES (0, 'DEFAULT');
@@ -238,6 +247,18 @@ void createCardDatabase(const QString &path, const CardDatabaseSeed &seed)
         if (rc != SQLITE_DONE)
             throw Error(QString::fromUtf8(sqlite3_errmsg(db)));
     });
+}
+
+void ensureCardDesignTable(SqlEngine &engine)
+{
+    if (engine.hasTable(QStringLiteral("carddesign")))
+        return;
+    if (engine.kind() == EngineKind::Server) {
+        createServerTable(engine, QStringLiteral("carddesign"));
+        return;
+    }
+    engine.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS carddesign (seq INTEGER PRIMARY KEY AUTOINCREMENT,"
+                               " designkey NVARCHAR(255), version INTEGER, document LONGBINARY)"));
 }
 
 void createExportTemplate(const QString &path)

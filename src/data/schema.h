@@ -5,6 +5,8 @@
 
 namespace tessary {
 
+class SqlEngine;
+
 // The database password carried by the connection strings.
 inline const QString kDatabasePassword = QStringLiteral("qlmr.zt");
 
@@ -27,6 +29,10 @@ struct CardDatabaseSeed
 // rows. Refuses (throws) when the file already exists: an operator's
 // database is never overwritten.
 void createCardDatabase(const QString &path, const CardDatabaseSeed &seed);
+
+// Creates the table `carddesign` (key, version, document: what the layout
+// tables cannot hold) when the card database lacks it, on either engine.
+void ensureCardDesignTable(SqlEngine &engine);
 
 // Creates an empty export template (tables staffs and gid). Refuses when the
 // file exists.

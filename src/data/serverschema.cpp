@@ -70,6 +70,11 @@ const std::vector<TableSpec> &tables()
           {"fname", "NVARCHAR(255)", Stored::Text},
           {"dname", "NVARCHAR(255)", Stored::Text},
           {"uname", "NVARCHAR(255)", Stored::Text}}},
+        {"carddesign",
+         {{"seq", "INTEGER", Stored::Key},
+          {"designkey", "NVARCHAR(255)", Stored::Text},
+          {"version", "INTEGER", Stored::Int},
+          {"document", "LONGBINARY", Stored::Bytes}}},
     };
     return kTables;
 }
@@ -244,6 +249,16 @@ void prepareServerDatabase(SqlEngine &engine, const CardDatabaseSeed &seed)
         engine.rollback();
         throw;
     }
+}
+
+void createServerTable(SqlEngine &engine, const QString &table)
+{
+    for (const TableSpec &spec : tables())
+        if (table == QLatin1String(spec.name)) {
+            createTable(engine, spec);
+            return;
+        }
+    throw Error(QStringLiteral("No table '%1' in the card database").arg(table));
 }
 
 void syncServerKeys(SqlEngine &engine)

@@ -22,6 +22,10 @@ void prepareServerDatabase(SqlEngine &engine, const CardDatabaseSeed &seed);
 // needed after rows were inserted with their own seq (a restore).
 void syncServerKeys(SqlEngine &engine);
 
+// Creates table `table` of the card database on the server when it is
+// missing (with its change notification).
+void createServerTable(SqlEngine &engine, const QString &table);
+
 // The notification channel the tables' triggers signal on a change; the
 // payload is the table's name.
 inline const QString kServerChangeChannel = QStringLiteral("tessary_changed");

@@ -34,6 +34,14 @@ const QStringList &cardTables()
     return kTables;
 }
 
+// The card tables and the ones a card database may lack (older files and
+// servers): a backup carries them when its source has them.
+const QStringList &copiedTables()
+{
+    static const QStringList kTables = cardTables() + QStringList{QStringLiteral("carddesign")};
+    return kTables;
+}
+
 // The server's columns of `table`, seq first; both sides hold them.
 QStringList columnsOf(SqlEngine &server, const QString &table)
 {
@@ -179,12 +187,14 @@ void writeBackup(SqlEngine &server, const QString &path, ProgressSink &progress)
     Transaction transaction(file);
     // The seed rows go in the same transaction as the copied rows, and the
     // key counters restart from the copied keys.
-    for (const QString &table : cardTables())
+    ensureCardDesignTable(file.engine());
+    for (const QString &table : copiedTables())
         file.exec(QStringLiteral("delete from %1").arg(table));
     file.exec(QStringLiteral("delete from sqlite_sequence"));
     setMemberRange(progress, memberCount(server));
-    for (const QString &table : cardTables())
-        copyRows(server, file.engine(), table, columnsOf(server, table), memberSteps(table, progress));
+    for (const QString &table : copiedTables())
+        if (server.hasTable(table))
+            copyRows(server, file.engine(), table, columnsOf(server, table), memberSteps(table, progress));
     transaction.commit();
     file.disconnect();
 }
@@ -225,11 +235,15 @@ void LoadIntoServer(Connection &server, const QString &checkedFile, ProgressSink
     // way back, and a failure leaves the old rows in place.
     Transaction transaction(server);
     SqlEngine &target = server.engine();
-    for (const QString &table : cardTables())
+    // A backup without a table the server has restores with that table
+    // empty, so it prints exactly as before.
+    ensureCardDesignTable(target);
+    for (const QString &table : copiedTables())
         server.exec(QStringLiteral("delete from %1").arg(table));
     setMemberRange(progress, memberCount(source));
-    for (const QString &table : cardTables())
-        copyRows(source, target, table, columnsOf(target, table), memberSteps(table, progress));
+    for (const QString &table : copiedTables())
+        if (source.hasTable(table))
+            copyRows(source, target, table, columnsOf(target, table), memberSteps(table, progress));
     syncServerKeys(target);
     transaction.commit();
 }

@@ -111,8 +111,8 @@ QString systemError(int code)
 
 } // namespace
 
-bool writeReportPdf(Report &report, const ReportLayout &layout, const QString &fileName, int resolution,
-                    QString *error)
+bool writeFileReplacing(const QString &fileName, const std::function<bool(QIODevice &, QString *why)> &write,
+                        QString *error)
 {
     const auto fail = [error](const QString &why) {
         if (error)
@@ -130,23 +130,33 @@ bool writeReportPdf(Report &report, const ReportLayout &layout, const QString &f
     QFile file;
     if (!file.open(temp.fd(), QIODevice::WriteOnly, QFileDevice::DontCloseHandle))
         return fail(file.errorString());
-    bool painted = false;
-    {
-        QPdfWriter writer(&file);
-        writer.setResolution(resolution);
-        writer.setCreator(QStringLiteral("Tessary"));
-        writer.setTitle(layout.page.title);
-        writer.setPageLayout(layout.page.qPageLayout());
-        painted = paintReportPages(report, layout, writer) == layout.pageCount();
-    }
+    QString why;
+    const bool written = write(file, &why);
     const bool flushed = file.flush() && file.error() == QFileDevice::NoError && file.size() > 0;
     const QString writeError = file.error() != QFileDevice::NoError ? file.errorString() : QString();
     file.close();
-    if (!painted || !flushed)
-        return fail(writeError.isEmpty() ? QStringLiteral("The pages could not be written") : writeError);
+    if (!written || !flushed)
+        return fail(!writeError.isEmpty() ? writeError
+                                          : !why.isEmpty() ? why : QStringLiteral("The pages could not be written"));
     if (const int code = temp.commitTo(fileName))
         return fail(systemError(code));
     return true;
+}
+
+bool writeReportPdf(Report &report, const ReportLayout &layout, const QString &fileName, int resolution,
+                    QString *error)
+{
+    return writeFileReplacing(
+        fileName,
+        [&](QIODevice &file, QString *) {
+            QPdfWriter writer(&file);
+            writer.setResolution(resolution);
+            writer.setCreator(QStringLiteral("Tessary"));
+            writer.setTitle(layout.page.title);
+            writer.setPageLayout(layout.page.qPageLayout());
+            return paintReportPages(report, layout, writer) == layout.pageCount();
+        },
+        error);
 }
 
 } // namespace tessary

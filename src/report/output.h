@@ -11,6 +11,7 @@
 
 #include <functional>
 
+class QIODevice;
 class QPagedPaintDevice;
 class QPrinter;
 
@@ -34,6 +35,15 @@ void preparePrinter(QPrinter &printer, const PageSetup &setup);
 // file is then removed and an existing target left as it was.
 bool writeReportPdf(Report &report, const ReportLayout &layout, const QString &fileName, int resolution = 1200,
                     QString *error = nullptr);
+
+// Writes a file through a temporary file in the target's folder, which is
+// flushed to disk and then renamed over `fileName` (replacing a file there
+// without asking): the target is either the old file or the whole new one,
+// readable and writable by its owner only (mode 0600). `write` fills the
+// temporary file and answers false (with its reason) when it cannot. False
+// when the file cannot be written, with the reason in `error` when given.
+bool writeFileReplacing(const QString &fileName, const std::function<bool(QIODevice &, QString *why)> &write,
+                        QString *error = nullptr);
 
 // Paints the pages of `layout` on `device`, which the caller has set up
 // (page size, orientation, margins). After each page `pageDone(pagesDone,

@@ -52,8 +52,45 @@ private:
     QImage m_page;
 };
 
+namespace {
+
+// A laid-out report as a preview document.
+class ReportDocument : public PreviewDocument
+{
+public:
+    ReportDocument(Report &report, const ReportLayout &layout) : m_report(report), m_layout(layout) {}
+
+    int pageCount() const override { return m_layout.pageCount(); }
+    QSizeF pageSizeMm() const override { return m_layout.pageSize(); }
+    QPageLayout pageLayout() const override { return m_layout.page.qPageLayout(); }
+    void paintPage(int page, QPainter &painter) override { paintReportPage(m_report, m_layout, page, painter); }
+    bool writePdf(const QString &fileName, QString *error) override
+    {
+        return writeReportPdf(m_report, m_layout, fileName, 1200, error);
+    }
+    void print(QPrinter &printer, QWidget *owner) override { printLayoutTo(m_report, m_layout, printer, owner); }
+
+private:
+    Report &m_report;
+    const ReportLayout &m_layout;
+};
+
+} // namespace
+
 TReportPreview::TReportPreview(Report &report, QWidget *owner)
-    : QDialog(owner), m_report(report), m_layout(layOutReport(report))
+    : QDialog(owner), m_report(&report), m_layout(layOutReport(report))
+{
+    m_ownDocument = std::make_unique<ReportDocument>(report, m_layout);
+    m_document = m_ownDocument.get();
+    buildWindow();
+}
+
+TReportPreview::TReportPreview(PreviewDocument &document, QWidget *owner) : QDialog(owner), m_document(&document)
+{
+    buildWindow();
+}
+
+void TReportPreview::buildWindow()
 {
     setWindowTitle(QStringLiteral("Print Preview"));
     setWindowFlag(Qt::WindowMaximizeButtonHint, true);
@@ -186,7 +223,7 @@ void TReportPreview::setZoom(Zoom zoom)
 
 double TReportPreview::scale() const
 {
-    const QSizeF page = m_layout.pageSize();
+    const QSizeF page = m_document->pageSizeMm();
     const int dpi = logicalDpiX() > 0 ? logicalDpiX() : 96;
     const double actual = dpi / 25.4;
     // A pixel to spare on each side, so a fitted page never calls up a scroll bar.
@@ -221,7 +258,7 @@ void TReportPreview::showPage()
     // Painted at a whole number of dots per inch, which is how the painter
     // turns point sizes into pixels.
     const int dpi = std::max(12, qRound(scale() * 25.4));
-    const QSizeF page = m_layout.pageSize();
+    const QSizeF page = m_document->pageSizeMm();
     QImage image(std::max(1, qRound(page.width() * dpi / 25.4)), std::max(1, qRound(page.height() * dpi / 25.4)),
                  QImage::Format_RGB32);
     image.setDotsPerMeterX(qRound(dpi / 0.0254));
@@ -229,7 +266,7 @@ void TReportPreview::showPage()
     image.fill(Qt::white);
     guarded([&] {
         QPainter painter(&image);
-        paintReportPage(m_report, m_layout, m_page, painter);
+        m_document->paintPage(m_page, painter);
     });
     m_view->setPage(image);
 }
@@ -274,7 +311,7 @@ bool TReportPreview::saveAsPdf()
                           true) != MessageResult::Ok)
         return false;
     QString why;
-    if (!writeReportPdf(m_report, m_layout, fileName, 1200, &why)) {
+    if (!m_document->writePdf(fileName, &why)) {
         ShowErrorBox(QStringLiteral("Unable to write the file %1 (%2).").arg(fileName, why));
         return false;
     }
@@ -288,14 +325,14 @@ void TReportPreview::printNow()
         return;
     }
     if (m_printer) {
-        printLayoutTo(m_report, m_layout, *m_printer, this);
+        m_document->print(*m_printer, this);
         return;
     }
     const QPrinterInfo info = reportDefaultPrinter();
     if (info.isNull())
         return; // no printer: nothing printed, nothing said
     QPrinter printer(info, QPrinter::HighResolution);
-    printLayoutTo(m_report, m_layout, printer, this);
+    m_document->print(printer, this);
 }
 
 void TReportPreview::printerSetup()
@@ -309,7 +346,8 @@ void TReportPreview::printerSetup()
             fresh->setPrinterName(info.printerName());
         printer = fresh.get();
     }
-    preparePrinter(*printer, m_layout.page);
+    printer->setPageLayout(m_document->pageLayout());
+    printer->setFullPage(true);
     bool chosen = false;
     if (m_setupHandler) {
         chosen = m_setupHandler(*printer);

@@ -9,6 +9,7 @@
 
 #include <QDialog>
 #include <QImage>
+#include <QPageLayout>
 
 #include <functional>
 #include <memory>
@@ -22,6 +23,26 @@ namespace tessary {
 
 class PreviewPageView;
 
+// The pages a preview shows: a laid-out report, or any other paged
+// document (cards).
+class PreviewDocument
+{
+public:
+    virtual ~PreviewDocument() = default;
+    virtual int pageCount() const = 0;
+    // The pages' size as laid out, in millimetres.
+    virtual QSizeF pageSizeMm() const = 0;
+    // The page's paper and orientation, for printer set-up.
+    virtual QPageLayout pageLayout() const = 0;
+    // Paints page `page` (0-based) on a painter whose device's top-left
+    // corner is the page's.
+    virtual void paintPage(int page, QPainter &painter) = 0;
+    // Writes every page to a PDF file (replacing it only when whole).
+    virtual bool writePdf(const QString &fileName, QString *error) = 0;
+    // Prints every page on `printer`.
+    virtual void print(QPrinter &printer, QWidget *owner) = 0;
+};
+
 class TReportPreview : public QDialog
 {
     Q_OBJECT
@@ -30,6 +51,8 @@ public:
 
     // Lays `report` out (the report must outlive the window).
     explicit TReportPreview(Report &report, QWidget *owner = nullptr);
+    // Shows `document` (which must outlive the window).
+    explicit TReportPreview(PreviewDocument &document, QWidget *owner = nullptr);
     ~TReportPreview() override;
 
     // Modal: shows the window and returns when it is closed.
@@ -45,9 +68,11 @@ public:
     // closed.
     void showAndWait();
 
-    Report &report() const { return m_report; }
+    // The report shown (a report preview only).
+    Report &report() const { return *m_report; }
+    // The report's layout (empty for another document).
     const ReportLayout &layout() const { return m_layout; }
-    int pageCount() const { return m_layout.pageCount(); }
+    int pageCount() const { return m_document->pageCount(); }
     int currentPage() const { return m_page; } // 0-based
     void setCurrentPage(int page);             // held within the pages
     Zoom zoom() const { return m_zoom; }
@@ -80,13 +105,16 @@ public:
     QToolButton *button(const QString &objectName) const;
 
 private:
+    void buildWindow();
     void showPage();
     QToolButton *addButton(const QString &objectName, const QString &text, const QString &accessible);
     void resizeEvent(QResizeEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
-    Report &m_report;
+    Report *m_report = nullptr;
     ReportLayout m_layout;
+    std::unique_ptr<PreviewDocument> m_ownDocument;
+    PreviewDocument *m_document = nullptr;
     int m_page = 0;
     Zoom m_zoom = Zoom::WholePage;
     QScrollArea *m_scroll;

@@ -55,34 +55,33 @@ namespace {
 // what it has painted by then. So a job for a print queue is painted into a
 // file of our own and queued only when every page is done: a cancelled job
 // never reaches the queue.
-bool queueFile(const QPrinter &printer, const PageSetup &setup, const QString &file, const QString &title)
+bool queueFile(const QPrinter &printer, const JobOptions &job, const QString &file, const QString &title)
 {
     std::vector<std::pair<QByteArray, QByteArray>> options;
-    options.emplace_back("media", setup.qPageSize().key().toUtf8());
+    if (!job.media.isEmpty())
+        options.emplace_back("media", job.media);
     options.emplace_back("sides", "one-sided");
-    if (setup.orientation == QPageLayout::Landscape)
+    if (job.landscape)
         options.emplace_back("landscape", "");
     if (printer.copyCount() > 1)
         options.emplace_back("copies", QByteArray::number(printer.copyCount()));
+    for (const auto &option : job.extra)
+        options.push_back(option);
     std::vector<cups_option_t> cupsOptions;
     for (auto &[name, value] : options)
         cupsOptions.push_back(cups_option_t{name.data(), value.data()});
     // The queue's own name, without an instance part ("queue/instance").
     const QByteArray queue = printer.printerName().section(QLatin1Char('/'), 0, 0).toLocal8Bit();
-    const int job = cupsPrintFile(queue.constData(), QFile::encodeName(file).constData(), title.toLocal8Bit().constData(),
-                                  int(cupsOptions.size()), cupsOptions.data());
-    return job > 0;
+    const int jobId = cupsPrintFile(queue.constData(), QFile::encodeName(file).constData(),
+                                    title.toLocal8Bit().constData(), int(cupsOptions.size()), cupsOptions.data());
+    return jobId > 0;
 }
 
 } // namespace
 
-PrintResult printLayoutTo(Report &report, const ReportLayout &layout, QPrinter &printer, QWidget *owner,
-                          const std::function<void(TPrintProgress &, int done)> &afterPage)
+PrintResult printPages(QPrinter &printer, int pageCount, const JobOptions &options, const PagePainter &paint,
+                       QWidget *owner, const std::function<void(TPrintProgress &, int done)> &afterPage)
 {
-    preparePrinter(printer, layout.page);
-    if (!layout.page.title.isEmpty())
-        printer.setDocName(layout.page.title);
-
     // A print queue (not a file): painted into a file of our own first.
     const bool toQueue = printer.outputFormat() == QPrinter::NativeFormat && printer.outputFileName().isEmpty() &&
                          !printer.printerName().isEmpty();
@@ -97,12 +96,12 @@ PrintResult printLayoutTo(Report &report, const ReportLayout &layout, QPrinter &
         printer.setOutputFileName(spoolFile);
     }
 
-    TPrintProgress progress(owner, layout.pageCount());
+    TPrintProgress progress(owner, pageCount);
     progress.show();
     // Only the progress window is answered (its Cancel, Escape and close
     // box); timers, reader notifications and other windows' input wait.
     ProcessEventsForWindow(progress);
-    const int painted = paintReportPages(report, layout, printer, [&](int done, int) {
+    const int painted = paint(printer, [&](int done, int) {
         progress.setPagesDone(done);
         if (afterPage)
             afterPage(progress, done);
@@ -120,9 +119,28 @@ PrintResult printLayoutTo(Report &report, const ReportLayout &layout, QPrinter &
         QFile::remove(fileName); // no half-printed job, neither on a queue nor in a file
         return PrintResult::Cancelled;
     }
-    if (toQueue && !queueFile(printer, layout.page, spoolFile, printer.docName()))
+    if (toQueue && options.beforeQueue && !options.beforeQueue(spoolFile))
+        return PrintResult::Failed;
+    if (toQueue && !queueFile(printer, options, spoolFile, printer.docName()))
         return PrintResult::Failed;
     return PrintResult::Printed;
+}
+
+PrintResult printLayoutTo(Report &report, const ReportLayout &layout, QPrinter &printer, QWidget *owner,
+                          const std::function<void(TPrintProgress &, int done)> &afterPage)
+{
+    preparePrinter(printer, layout.page);
+    if (!layout.page.title.isEmpty())
+        printer.setDocName(layout.page.title);
+    JobOptions options;
+    options.media = layout.page.qPageSize().key().toUtf8();
+    options.landscape = layout.page.orientation == QPageLayout::Landscape;
+    return printPages(
+        printer, layout.pageCount(), options,
+        [&](QPagedPaintDevice &device, const std::function<bool(int, int)> &pageDone) {
+            return paintReportPages(report, layout, device, pageDone);
+        },
+        owner, afterPage);
 }
 
 PrintResult printReportTo(Report &report, QPrinter &printer, QWidget *owner,

@@ -6,8 +6,13 @@
 
 #include <QDialog>
 
-#include <functional>
+#include <QByteArray>
 
+#include <functional>
+#include <utility>
+#include <vector>
+
+class QPagedPaintDevice;
 class QPrinter;
 class QProgressBar;
 class QPushButton;
@@ -56,6 +61,32 @@ PrintResult printReportTo(Report &report, QPrinter &printer, QWidget *owner = nu
 // As printReportTo, for a layout already made.
 PrintResult printLayoutTo(Report &report, const ReportLayout &layout, QPrinter &printer, QWidget *owner = nullptr,
                           const std::function<void(TPrintProgress &, int done)> &afterPage = {});
+
+// What a job sent to a print queue carries besides its pages.
+struct JobOptions
+{
+    QByteArray media;  // the queue's name for the paper ("A4", "CR80")
+    bool landscape = false;
+    // Further options, e.g. {"print-scaling", "none"}.
+    std::vector<std::pair<QByteArray, QByteArray>> extra;
+    // Called with the painted job's file before it is queued; false stops
+    // the job (it then fails).
+    std::function<bool(const QString &file)> beforeQueue;
+};
+
+// Paints the pages of a job on a device set up by the caller; after each
+// page `pageDone(done, total)` (false stops there). Answers the pages
+// painted, or -1 when the device could not be started.
+using PagePainter = std::function<int(QPagedPaintDevice &device, const std::function<bool(int, int)> &pageDone)>;
+
+// Sends `pageCount` pages painted by `paint` to `printer`, which the caller
+// has set up (paper, orientation, margins), showing TPrintProgress. A job
+// for a print queue is painted into a file of its own and handed to CUPS
+// with `options` only when every page is done, so a cancelled job never
+// reaches the queue.
+PrintResult printPages(QPrinter &printer, int pageCount, const JobOptions &options, const PagePainter &paint,
+                       QWidget *owner = nullptr,
+                       const std::function<void(TPrintProgress &, int done)> &afterPage = {});
 
 // Prints `report` on the default printer (reportDefaultPrinter()). With no
 // printer installed nothing is laid out or printed, no message is shown,

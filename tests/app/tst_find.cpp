@@ -4,7 +4,7 @@
 #include "appfixture.h"
 
 #include "app/finddialog.h"
-#include "card/cardreports.h"
+#include "card/composition.h"
 #include "card/composition.h"
 #include "data/query.h"
 
@@ -24,15 +24,14 @@ class NamesOutput : public CardOutput
 {
 public:
     std::vector<QStringList> runs;
-    void print(CardReport &cards) override
+    void print(const CardJob &cards) override
     {
         QStringList names;
-        Query &rows = *cards.rows();
-        for (rows.first(); !rows.eof(); rows.next())
-            names << rows.fieldByName(QStringLiteral("name")).asString();
+        for (int i = 0; i < cards.records->size(); ++i)
+            names << cards.records->at(i, false).text(QStringLiteral("name"));
         runs.push_back(names);
     }
-    void preview(CardReport &, const std::function<std::unique_ptr<CardReport>()> &) override {}
+    void preview(const CardJob &, const std::function<CardJob()> &) override {}
 };
 
 QAction *findAction(TVaraDavuz &window)

@@ -30,8 +30,8 @@ class CountingOutput : public tessary::CardOutput
 public:
     int prints = 0;
     int previews = 0;
-    void print(tessary::CardReport &) override { ++prints; }
-    void preview(tessary::CardReport &, const std::function<std::unique_ptr<tessary::CardReport>()> &) override
+    void print(const tessary::CardJob &) override { ++prints; }
+    void preview(const tessary::CardJob &, const std::function<tessary::CardJob()> &) override
     {
         ++previews;
     }

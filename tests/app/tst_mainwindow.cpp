@@ -624,8 +624,8 @@ class CountingOutput : public tessary::CardOutput
 {
 public:
     int previews = 0;
-    void print(tessary::CardReport &) override {}
-    void preview(tessary::CardReport &, const std::function<std::unique_ptr<tessary::CardReport>()> &) override
+    void print(const tessary::CardJob &) override {}
+    void preview(const tessary::CardJob &, const std::function<tessary::CardJob()> &) override
     {
         ++previews;
     }

@@ -72,8 +72,7 @@ inline QByteArray jpegOf(int width, int height, QColor colour)
     return SavePictureToBlob(picture);
 }
 
-// A laid-out item with the name of the element it came from (the report
-// and its elements are gone once the run is over).
+// A laid-out item with the name of the element it came from.
 struct NamedItem
 {
     QString name;
@@ -81,7 +80,8 @@ struct NamedItem
 };
 using PageItems = std::vector<NamedItem>;
 
-// One run as the output received it.
+// One run as the output received it, in the shapes of a laid-out report:
+// pages with their placed cards (origin, column, record) and items.
 struct Run
 {
     CardMode mode = CardMode::Print;
@@ -91,19 +91,64 @@ struct Run
     std::vector<PageItems> pages;
     // For previews: the print version, laid out.
     std::optional<ReportLayout> printVersion;
+    // The job itself, for painting afterwards.
+    std::optional<CardJob> job;
 };
 
-// Lays out what it is given and keeps it. With `keepReports` the reports
-// stay alive for painting afterwards.
+// A card page as a report page (cards as placed bands); with `pictures` the
+// items with their pictures, as painting gets them.
+inline ReportLayout layoutOf(const CardJob &job, std::vector<PageItems> *pages = nullptr, bool pictures = false)
+{
+    ReportLayout layout;
+    const Stock &stock = job.pages.stock;
+    layout.page.paper = stock.paper == QPageSize::A4   ? Paper::A4
+                        : stock.paper == QPageSize::A6 ? Paper::A6
+                                                       : Paper::Custom;
+    const QSizeF size = stock.pageSizeMm();
+    const bool landscape = stock.orientation == QPageLayout::Landscape;
+    layout.page.orientation = stock.orientation;
+    layout.page.paperWidth = landscape ? size.height() : size.width();
+    layout.page.paperLength = landscape ? size.width() : size.height();
+    layout.page.title = job.title;
+    for (int p = 0; p < job.pageCount(); ++p) {
+        LayoutPage page;
+        page.number = p + 1;
+        for (const CardPlacement &c : job.pages.pages[size_t(p)].cards)
+            page.bands.push_back(PlacedBand{nullptr, c.record, c.origin, c.column});
+        PageItems named;
+        for (const CardItem &c : job.items(p, pictures)) {
+            LayoutItem i;
+            i.kind = c.kind == CardItem::Kind::Text    ? LayoutItem::Kind::Text
+                     : c.kind == CardItem::Kind::Image ? LayoutItem::Kind::Image
+                                                       : LayoutItem::Kind::Line;
+            i.box = c.box;
+            i.line = c.line;
+            i.text = c.text;
+            i.font = ReportFont{c.font.family, c.font.pointSize, c.font.color, c.font.bold, c.font.italic, c.font.underline};
+            i.clip = c.clip;
+            i.picture = c.picture;
+            i.penColor = c.pen;
+            i.penWidth = c.penWidth;
+            i.placement = c.card;
+            page.items.push_back(i);
+            named.push_back(NamedItem{c.element, i});
+        }
+        if (pages)
+            pages->push_back(std::move(named));
+        layout.pages.push_back(std::move(page));
+    }
+    return layout;
+}
+
+// Lays out what it is given and keeps it.
 class RecordingOutput : public CardOutput
 {
 public:
     std::vector<Run> runs;
     std::function<void()> failWith; // throws from the output when set
     bool readPictures = true;
-    std::vector<std::unique_ptr<CardReport>> printVersions;
 
-    void print(CardReport &cards) override
+    void print(const CardJob &cards) override
     {
         if (failWith)
             failWith();
@@ -112,7 +157,7 @@ public:
         record(cards, r);
         runs.push_back(std::move(r));
     }
-    void preview(CardReport &cards, const std::function<std::unique_ptr<CardReport>()> &printVersion) override
+    void preview(const CardJob &cards, const std::function<CardJob()> &printVersion) override
     {
         if (failWith)
             failWith();
@@ -120,28 +165,26 @@ public:
         r.mode = CardMode::Preview;
         r.preview = true;
         record(cards, r);
-        std::unique_ptr<CardReport> printed = printVersion();
-        r.printVersion = layOutReport(printed->report);
-        printVersions.push_back(std::move(printed));
+        r.printVersion = layoutOf(printVersion());
         runs.push_back(std::move(r));
     }
 
 private:
-    void record(CardReport &cards, Run &r)
+    void record(const CardJob &cards, Run &r)
     {
-        r.layout = layOutReport(cards.report);
-        for (int p = 0; p < r.layout.pageCount(); ++p) {
-            PageItems named;
-            for (LayoutItem &i : readPictures ? reportPageItems(cards.report, r.layout, p)
-                                              : r.layout.pages[size_t(p)].items) {
-                NamedItem n{i.element ? i.element->name : QString(), i};
-                n.item.element = nullptr;
-                named.push_back(std::move(n));
-            }
-            r.pages.push_back(std::move(named));
-        }
+        r.layout = layoutOf(cards, &r.pages, readPictures);
+        r.job = cards;
     }
 };
+
+// The cards of a layout as the card run composes them, on A6 or A4, for the
+// rows of an open query.
+inline CardJob composeLayout(const LayoutSettings &s, bool a4, CardMode mode, Query &rows)
+{
+    const CardPaper paper = a4 ? CardPaper::A4 : CardPaper::A6;
+    return composeCards(layoutDesign(s, paper), layoutStock(s.style, paper, mode, s.offsetX, s.offsetY),
+                        std::make_shared<QueryRecords>(rows));
+}
 
 // The item of element `name` on card `card` (0-based placement) of a page;
 // nullptr when it did not print.

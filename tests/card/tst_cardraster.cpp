@@ -4,6 +4,7 @@
 
 #include "cardfixture.h"
 
+#include "card/cardprinter.h"
 #include "card/cardprinting.h"
 #include "report/output.h"
 
@@ -136,7 +137,7 @@ class TestCardRaster : public QObject
                  qPrintable(QStringLiteral("%1 vs %2").arg(inkBottom(page, area)).arg(baseline)));
     }
 
-    std::unique_ptr<CardReport> cardsFor(CardStyle style)
+    CardJob cardsFor(CardStyle style)
     {
         ScopedScriptedPrompts p;
         TFmLayout f(*db->ds);
@@ -147,7 +148,7 @@ class TestCardRaster : public QObject
         s.rowCaption = {};
         db->ds->QList.setSql(groupCardsSql(0));
         db->ds->QList.open();
-        return composeCards(s, false, CardMode::Print, db->ds->QList);
+        return composeLayout(s, false, CardMode::Print, db->ds->QList);
     }
 
 private slots:
@@ -175,9 +176,8 @@ private slots:
         QFETCH(int, style);
         QFETCH(bool, pdf);
         const Expect e = m_expect[size_t(style)];
-        std::unique_ptr<CardReport> cards = cardsFor(e.style);
-        const ReportLayout layout = layOutReport(cards->report);
-        const QSizeF size = layout.pageSize();
+        const CardJob cards = cardsFor(e.style);
+        const QSizeF size = cards.pages.pageSizeMm();
         QImage page;
         if (!pdf) {
             page = QImage(px(size.width()), px(size.height()), QImage::Format_RGB32);
@@ -185,14 +185,14 @@ private slots:
             page.setDotsPerMeterY(qRound(kDpi / 0.0254));
             page.fill(Qt::white);
             QPainter painter(&page);
-            paintReportPage(cards->report, layout, 0, painter);
+            paintCardPage(cards.design, cards.pages, 0, *cards.records, cards.options, painter);
         } else {
             const QString rasteriser = QStandardPaths::findExecutable(QStringLiteral("pdftoppm"));
             if (rasteriser.isEmpty())
                 QSKIP("pdftoppm (poppler-utils) is not installed");
             QTemporaryDir dir;
             const QString file = dir.filePath(QStringLiteral("cards.pdf"));
-            QVERIFY(writeReportPdf(cards->report, layout, file));
+            QVERIFY(writeCardsPdfFile(cards, file));
             QProcess p;
             p.start(rasteriser, {QStringLiteral("-r"), QString::number(kDpi), QStringLiteral("-png"),
                                  QStringLiteral("-singlefile"), file, dir.filePath(QStringLiteral("page"))});

@@ -65,11 +65,11 @@ Run runOf(testing::CardDb &db, const LayoutSettings &s, bool a4, CardMode mode, 
     db.ds->QList.open();
     RecordingOutput out;
     out.readPictures = pictures;
-    auto cards = composeCards(s, a4, mode, db.ds->QList);
+    const CardJob cards = composeLayout(s, a4, mode, db.ds->QList);
     if (mode == CardMode::Print)
-        out.print(*cards);
+        out.print(cards);
     else
-        out.preview(*cards, [&] { return composeCards(s, a4, CardMode::Print, db.ds->QList); });
+        out.preview(cards, [&] { return composeLayout(s, a4, CardMode::Print, db.ds->QList); });
     return std::move(out.runs.front());
 }
 

@@ -96,7 +96,10 @@ inline QByteArray fileBytes(const QString &path)
 inline QStringList dump(SqlEngine &engine)
 {
     QStringList out;
-    for (const char *table : {"grptbl", "stafftbl", "param", "fields"}) {
+    for (const char *table : {"grptbl", "stafftbl", "param", "fields", "carddesign"}) {
+        // A card database made before the design table has none.
+        if (!engine.hasTable(QLatin1String(table)))
+            continue;
         const std::unique_ptr<SqlStatement> s =
             engine.prepare(QStringLiteral("select * from %1 order by seq").arg(QLatin1String(table)));
         while (s->next()) {

@@ -38,6 +38,10 @@ void fill(Connection &c, int members)
     layout->bind(3, true);
     layout->next();
     c.exec(QStringLiteral("insert into fields (fname, dname, uname) values ('x', '名字', null)"));
+    const std::unique_ptr<SqlStatement> design = c.engine().prepare(
+        QStringLiteral("insert into carddesign (designkey, version, document) values ('layout', 1, ?1)"));
+    design->bind(1, QByteArray(R"({"format":"tessary-card-design","version":1,"stock":{"id":"ID-1 card"}})"));
+    design->next();
     const std::unique_ptr<SqlStatement> add = c.engine().prepare(QStringLiteral(
         "insert into stafftbl (seq, gid, cardno, name, cname, staffno, post, datejoin, expiry, remark, photo)"
         " values (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)"));
@@ -84,6 +88,7 @@ private slots:
     void roundTripsKeepEveryValue();
     void failedRestoreChangesNothing();
     void backupReadsOneSnapshot();
+    void backupWithoutTheDesignTable();
 
 private:
     ScriptedPrompts &p() { return **m_prompts; }
@@ -159,6 +164,26 @@ void TestServerFiles::roundTripsKeepEveryValue()
     // New rows take keys past the restored ones.
     const int seq = m_db->addMember(QStringLiteral("After"), 0);
     QCOMPARE(seq, 10 + 2 * (members - 1) + 1);
+}
+
+// A backup made before the design table existed restores as it was: no
+// design is left behind from the database it replaces.
+void TestServerFiles::backupWithoutTheDesignTable()
+{
+    fill(m_db->ds->src, 2);
+    const QString old = file(QStringLiteral("old.mdb"));
+    createCardDatabase(old, CardDatabaseSeed{});
+    {
+        Connection c;
+        c.setConnectionString(cardConnectionString(old));
+        c.connect();
+        c.exec(QStringLiteral("drop table carddesign"));
+    }
+    const QStringList expected = dumpFile(old);
+    QVERIFY(!expected.join(QLatin1Char(' ')).contains(QStringLiteral("carddesign")));
+    QVERIFY(restore(old));
+    QCOMPARE(live(), expected);
+    QVERIFY(p().messages().filter(QStringLiteral("cannot")).isEmpty());
 }
 
 void TestServerFiles::failedRestoreChangesNothing()

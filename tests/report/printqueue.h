@@ -51,6 +51,12 @@ public:
                 dir = m.captured(2);
             else if (m.captured(1) == QStringLiteral("TESSARY_CUPS_OUT"))
                 out = m.captured(2);
+            else if (m.captured(1) == QStringLiteral("TESSARY_CUPS_QUEUE"))
+                queue = m.captured(2);
+            else if (m.captured(1) == QStringLiteral("TESSARY_CUPS_CARD_QUEUE"))
+                cardQueue = m.captured(2);
+            else if (m.captured(1) == QStringLiteral("TESSARY_CUPS_CARD_OUT"))
+                cardOut = m.captured(2);
         }
         return dir.isEmpty() || out.isEmpty() ? Start::Failed : Start::Started;
     }
@@ -72,6 +78,11 @@ public:
 
     QString dir; // the instance's folder
     QString out; // where the printed PDF files land
+    QString queue;     // the default queue (A4, A6 and others, no card size)
+    QString cardQueue; // the card printer's queue (CR80 in its PPD)
+    QString cardOut;   // where its PDF files land
+    // The page log: one line per printed page, "queue job title media print-scaling".
+    QString pageLog() const { return dir + QStringLiteral("/logs/page_log"); }
     QString log; // what starting it printed
 };
 

@@ -1,0 +1,93 @@
+#pragma once
+
+// The card renderer: places the cards of any stock on its pages and paints
+// each card's elements. One renderer serves the preview, the printer and
+// PDF files.
+
+#include "cardmodel/design.h"
+
+#include <QPointF>
+#include <QTransform>
+
+#include <functional>
+
+class QIODevice;
+class QPagedPaintDevice;
+class QPainter;
+
+namespace tessary {
+
+// A card as placed on a page.
+struct CardPlacement
+{
+    int record = -1; // index into the run's records
+    int side = 0;    // index into the design's sides
+    QPointF origin;  // the cell's top-left corner, page mm
+    int column = 0;
+};
+
+struct CardPage
+{
+    std::vector<CardPlacement> cards;
+};
+
+// All pages of a run: always at least one (an empty run gives one blank page).
+struct CardPages
+{
+    Stock stock;
+    std::vector<CardPage> pages;
+
+    int pageCount() const { return int(pages.size()); }
+    int cardCount() const;
+    QSizeF pageSizeMm() const { return stock.pageSizeMm(); }
+};
+
+// Cards of `count` records, each record's sides in turn, cell by cell: down
+// a column, then the next column, then a new page.
+CardPages placeCards(const Stock &stock, int count, int sides = 1);
+
+struct RenderOptions
+{
+    // Decodes a member's stored photo (empty bytes included) into a picture.
+    std::function<QImage(const QByteArray &)> decodePhoto;
+    QLocale locale = QLocale::system();
+};
+
+// What page `page` draws, in painting order: each card's elements for its
+// record. With `pictures` the photos and pictures are read. On a card
+// printer's stock everything but pictures is kept inside the card, and
+// pictures that reach the card's edge are bled past it.
+std::vector<CardItem> pageItems(const CardDesign &design, const CardPages &pages, int page,
+                                const MemberRecords &records, bool pictures, const RenderOptions &options);
+
+// Paints items at `dotsPerMmX/Y`, each by the element it came from.
+void paintCardItems(const std::vector<CardItem> &items, QPainter &painter, double dotsPerMmX, double dotsPerMmY);
+
+// Paints page `page` on `painter` (millimetres from the device's logical
+// resolution), placed on the device's page by `placeMm`, a transform of
+// millimetres (a card centred on a larger page, or turned onto a page held
+// the other way round).
+void paintCardPage(const CardDesign &design, const CardPages &pages, int page, const MemberRecords &records,
+                   const RenderOptions &options, QPainter &painter, const QTransform &placeMm = QTransform());
+
+// Paints every page on `device`, set up by the caller. After each page
+// `pageDone(done, total)`; false stops there. Answers the pages painted, or
+// -1 when the device could not be started.
+int paintCardPages(const CardDesign &design, const CardPages &pages, const MemberRecords &records,
+                   const RenderOptions &options, QPagedPaintDevice &device, const QTransform &placeMm = QTransform(),
+                   const std::function<bool(int done, int total)> &pageDone = {});
+
+// Writes the pages as a PDF document into `out`, every page at the stock's
+// page size to 0.01 mm (PDF writers round pages to whole points; the page
+// boxes are written again at their exact size). False when it fails.
+bool writeCardsPdf(const CardDesign &design, const CardPages &pages, const MemberRecords &records,
+                   const RenderOptions &options, QIODevice &out, const QString &title = QString());
+
+// Writes the PDF document `pdf` to `out` with every page box (/MediaBox) set
+// to `points` and its cross-reference table mended. False when the document
+// is not one it can mend (or cannot be written).
+bool writePdfWithPageBoxes(const QByteArray &pdf, QSizeF points, QIODevice &out);
+// The same in place.
+bool setPdfPageBoxes(QByteArray &pdf, QSizeF points);
+
+} // namespace tessary

@@ -1,0 +1,245 @@
+// The stored layout as designs and stocks: the built-in designs as
+// documents, the paper choice kept in the carddesign table (ID-1 beside A6
+// and A4, with param untouched), documents that cannot be used, a database
+// without the table, ID-1 card runs and the printer's card size.
+
+#include "cardfixture.h"
+
+#include "card/cardprinter.h"
+#include "card/cardprinting.h"
+#include "card/designstore.h"
+#include "data/engine.h"
+
+#include <QApplication>
+
+using namespace tessary;
+using namespace cardtest;
+
+namespace {
+
+int storedInteger(testing::CardDb &db, const char *column)
+{
+    Query q(&db.ds->src, QStringLiteral("p"));
+    q.setSql({QStringLiteral("select * from param")});
+    q.open();
+    return q.fieldByName(QString::fromLatin1(column)).asInteger();
+}
+
+// Chooses a paper in a layout object and saves it as "Save Settings" does.
+void savePaper(testing::CardDb &db, int paper, bool idCard)
+{
+    TFmLayout f(*db.ds);
+    f.settings.paper = paper;
+    f.settings.idCard = idCard;
+    saveLayoutSettings(f.param, f.fields, f.settings);
+}
+
+Run printStored(testing::CardDb &db, bool preview = false)
+{
+    db.ds->QStaff.setSql(memberListSql(0, QStringLiteral("name")));
+    db.ds->QStaff.open();
+    RecordingOutput out;
+    out.readPictures = false;
+    CardPrinting cmd(*db.ds, out);
+    if (preview) {
+        cmd.Preview();
+    } else {
+        db.ds->QList.setSql(groupCardsSql(0));
+        db.ds->QList.open();
+        TFmLayout(*db.ds).CardRun(CardMode::Print, out);
+    }
+    return std::move(out.runs.at(0));
+}
+
+QPageSize pageOf(const char *key, QSizeF points)
+{
+    return QPageSize(points, QPageSize::Point, QString::fromLatin1(key), QPageSize::ExactMatch);
+}
+
+} // namespace
+
+class TestCardDesigns : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void builtInDesignsReadBackEqual()
+    {
+        const std::vector<CardDesign> designs = builtInDesigns();
+        QCOMPARE(int(designs.size()), 3);
+        for (const CardDesign &d : designs) {
+            QCOMPARE(int(d.front().elements.size()), 2 + 3 * kCardRows);
+            DesignDocument doc;
+            doc.design = d;
+            const DesignReadResult read = readDesignDocument(writeDesignDocument(doc));
+            QVERIFY2(read.document && read.document->design, qPrintable(read.error));
+            QVERIFY(read.skipped.isEmpty());
+            QVERIFY(*read.document->design == d);
+        }
+        QVERIFY(!(designs[0] == designs[1]));
+    }
+
+    // The paper choice: ID-1 goes into the carddesign table, psize keeps the
+    // sheet for older readers; choosing a sheet again prints it.
+    void paperChoiceIsKept_data()
+    {
+        QTest::addColumn<int>("paper");
+        QTest::addColumn<bool>("idCard");
+        QTest::addColumn<int>("storedPsize");
+        QTest::addColumn<QSizeF>("page");
+        QTest::addColumn<int>("cardsOnFirstPage");
+        QTest::newRow("A6") << 0 << false << 0 << QSizeF(105, 148) << 2;
+        QTest::newRow("A4") << 1 << false << 1 << QSizeF(210, 297) << 3;
+        QTest::newRow("ID-1 after A4") << 1 << true << 1 << QSizeF(85.6, 53.98) << 1;
+        QTest::newRow("ID-1 after A6") << 0 << true << 0 << QSizeF(85.6, 53.98) << 1;
+    }
+
+    void paperChoiceIsKept()
+    {
+        QFETCH(int, paper);
+        QFETCH(bool, idCard);
+        QFETCH(int, storedPsize);
+        QFETCH(QSizeF, page);
+        QFETCH(int, cardsOnFirstPage);
+        testing::CardDb db;
+        addMembers(db, 3);
+        ScopedScriptedPrompts p;
+        savePaper(db, paper, idCard);
+        QCOMPARE(storedInteger(db, "psize"), storedPsize);
+        QCOMPARE(TFmLayout(*db.ds).settings.idCard, idCard);
+        const Run r = printStored(db);
+        QCOMPARE_MM(r.layout.pageSize().width(), page.width());
+        QCOMPARE_MM(r.layout.pageSize().height(), page.height());
+        QCOMPARE(int(r.layout.pages[0].bands.size()), cardsOnFirstPage);
+        QCOMPARE(r.layout.pageCount(), idCard ? 3 : (paper == 0 ? 2 : 1));
+        QVERIFY(p->asked.empty());
+    }
+
+    // ID-1 cards: card-sized pages, the background covering the card, texts
+    // inside it; style 3 stands upright; the sample shows two cards.
+    void id1Cards_data()
+    {
+        QTest::addColumn<int>("style");
+        QTest::addColumn<QSizeF>("page");
+        QTest::newRow("style 1") << 0 << QSizeF(85.6, 53.98);
+        QTest::newRow("style 2") << 1 << QSizeF(85.6, 53.98);
+        QTest::newRow("style 3") << 2 << QSizeF(53.98, 85.6);
+    }
+
+    void id1Cards()
+    {
+        QFETCH(int, style);
+        QFETCH(QSizeF, page);
+        testing::CardDb db;
+        addMember(db, {.name = QStringLiteral("An extraordinarily long member name, longer than a card")});
+        setParam(db, {{"style", style}});
+        ScopedScriptedPrompts p;
+        savePaper(db, 0, true);
+        const Run r = printStored(db, true);
+        QCOMPARE_MM(r.layout.pageSize().width(), page.width());
+        QCOMPARE_MM(r.layout.pageSize().height(), page.height());
+        QCOMPARE(r.printVersion->pageCount(), 1);
+        const QRectF card(QPointF(0, 0), page);
+        for (const NamedItem &i : r.pages[0]) {
+            if (i.name == QStringLiteral("QRImage1"))
+                QCOMPARE(i.item.box, card.adjusted(-1, -1, 1, 1));
+            else if (i.item.kind == LayoutItem::Kind::Line)
+                QVERIFY2(i.item.line.x2() <= page.width() + 1e-9, qPrintable(i.name));
+            else
+                QVERIFY2(card.contains(i.item.box), qPrintable(i.name));
+        }
+        // The layout dialog's sample: two cards.
+        db.ds->QList.setSql(previewSampleSql(CardPaper::Id1));
+        QCOMPARE(db.ds->QList.sql().first(), QStringLiteral("select top 2 * from stafftbl"));
+    }
+
+    // A document that cannot be used: one warning naming the problem, and
+    // the stored layout prints. An older program's later paper choice wins
+    // without a word.
+    void unusableDocumentsFallBack_data()
+    {
+        QTest::addColumn<QByteArray>("document");
+        QTest::addColumn<QString>("warning");
+        QTest::newRow("damaged") << QByteArray("{\"format\": tessary") << QStringLiteral("is damaged");
+        QTest::newRow("unknown stock")
+            << QByteArray(R"({"format":"tessary-card-design","version":1,"stock":{"id":"Postcard"},"psize":1})")
+            << QStringLiteral("the stock \"Postcard\" is unknown");
+        QTest::newRow("later version") << QByteArray(R"({"format":"tessary-card-design","version":7})")
+                                       << QStringLiteral("unknown version (7)");
+        QTest::newRow("too large") << QByteArray(kMaxDesignDocumentBytes, ' ') << QStringLiteral("larger than 10 MB");
+        QTest::newRow("saved with another psize")
+            << QByteArray(R"({"format":"tessary-card-design","version":1,"stock":{"id":"ID-1 card","paper":"custom","paperSize":[53.98,85.6],"grid":[1,1],"cell":[85.6,53.98]},"psize":0})")
+            << QString();
+    }
+
+    void unusableDocumentsFallBack()
+    {
+        QFETCH(QByteArray, document);
+        QFETCH(QString, warning);
+        testing::CardDb db;
+        addMembers(db, 3);
+        setParam(db, {{"psize", 1}});
+        writeCardDesignDocument(db.ds->src, kLayoutDesignKey, document);
+        ScopedScriptedPrompts p;
+        const Run r = printStored(db);
+        QCOMPARE_MM(r.layout.pageSize().width(), 210); // the stored A4
+        if (warning.isEmpty()) {
+            QVERIFY(p->asked.empty());
+            return;
+        }
+        QCOMPARE(int(p->asked.size()), 1);
+        QVERIFY2(p->asked[0].text.contains(warning), qPrintable(p->asked[0].text));
+        QCOMPARE(p->asked[0].title, QStringLiteral("Error"));
+    }
+
+    // A card database made before the table existed prints as before; saving
+    // the layout creates the table.
+    void databaseWithoutTheTable()
+    {
+        testing::CardDb db;
+        addMembers(db, 2);
+        db.ds->src.exec(QStringLiteral("drop table carddesign"));
+        QVERIFY(!db.ds->src.engine().hasTable(QStringLiteral("carddesign")));
+        ScopedScriptedPrompts p;
+        QCOMPARE_MM(printStored(db).layout.pageSize().width(), 105);
+        savePaper(db, 0, true);
+        QVERIFY(db.ds->src.engine().hasTable(QStringLiteral("carddesign")));
+        QCOMPARE_MM(printStored(db).layout.pageSize().width(), 85.6);
+        QVERIFY(p->asked.empty());
+    }
+
+    void printerCardSize_data()
+    {
+        QTest::addColumn<QList<QPageSize>>("sizes");
+        QTest::addColumn<QString>("found");
+        const QPageSize a4(QPageSize::A4);
+        QTest::newRow("CR80") << QList<QPageSize>{a4, pageOf("CR80", {241.5, 153.6})} << QStringLiteral("CR80");
+        QTest::newRow("1XCR80") << QList<QPageSize>{pageOf("1XCR80", {154, 243.8}), a4} << QStringLiteral("1XCR80");
+        QTest::newRow("gutenprint") << QList<QPageSize>{pageOf("w155h244", {161.28, 243.84})}
+                                    << QStringLiteral("w155h244");
+        QTest::newRow("by size, turned") << QList<QPageSize>{a4, pageOf("Badge", {154.5, 243.5})}
+                                         << QStringLiteral("Badge");
+        QTest::newRow("named first") << QList<QPageSize>{pageOf("Near", {153, 243}), pageOf("Card", {243.8, 155.5})}
+                                     << QStringLiteral("Card");
+        QTest::newRow("2 mm off is none") << QList<QPageSize>{pageOf("Big", {248, 158.7})} << QString();
+        QTest::newRow("sheets only") << QList<QPageSize>{a4, QPageSize(QPageSize::A6)} << QString();
+    }
+
+    void printerCardSize()
+    {
+        QFETCH(QList<QPageSize>, sizes);
+        QFETCH(QString, found);
+        const std::optional<QPageSize> size = findCardPageSize(sizes);
+        QCOMPARE(size ? size->name() : QString(), found);
+    }
+};
+
+int main(int argc, char **argv)
+{
+    qputenv("LC_ALL", "en_GB.UTF-8");
+    QApplication app(argc, argv);
+    TestCardDesigns test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_carddesigns.moc"
