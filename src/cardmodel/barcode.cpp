@@ -140,6 +140,8 @@ void paintBarcode(const BarcodeSymbol &symbol, QPainter &painter, QPointF topLef
     painter.translate(topLeftMm.x() * sx, topLeftMm.y() * sy);
     const double ux = moduleMm * sx;
     const double uy = moduleMm * sy;
+    // The quiet zones are light whatever lies beneath.
+    painter.fillRect(QRectF(0, 0, symbol.size.width() * ux, symbol.size.height() * uy), Qt::white);
     for (const QRectF &bar : symbol.bars)
         painter.fillRect(QRectF(bar.x() * ux, bar.y() * uy, bar.width() * ux, bar.height() * uy), Qt::black);
     QFont font(QStringLiteral("Arial"));

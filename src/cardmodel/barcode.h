@@ -60,8 +60,9 @@ struct BarcodeSymbol
 BarcodeSymbol encodeBarcode(Symbology symbology, const QString &value, bool humanReadable = false,
                             double barHeight = 0);
 
-// Paints `symbol` in solid black without antialiasing, its top-left corner
-// at `topLeftMm`, one module `moduleMm` wide, at `dotsPerMmX/Y`.
+// Paints `symbol` in solid black on white (quiet zones included) without
+// antialiasing, its top-left corner at `topLeftMm`, one module `moduleMm`
+// wide, at `dotsPerMmX/Y`.
 void paintBarcode(const BarcodeSymbol &symbol, QPainter &painter, QPointF topLeftMm, double moduleMm,
                   double dotsPerMmX, double dotsPerMmY);
 
