@@ -8,6 +8,7 @@
 
 #include <zint.h>
 
+#include <algorithm>
 #include <memory>
 
 namespace tessary {
