@@ -8,6 +8,7 @@ PACKAGES="
 cmake make g++ pkg-config
 qt6-base-dev qt6-serialport-dev libqt6sql6-sqlite libcups2-dev
 cups cups-client printer-driver-cups-pdf poppler-utils
+libzint-dev zbar-tools zxing-cpp-tools
 libjpeg62-turbo-dev libjpeg-turbo-progs libfreexl-dev libsqlite3-dev
 fonts-liberation2 fonts-wqy-microhei
 python3-xlwt python3-openpyxl

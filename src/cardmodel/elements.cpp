@@ -1,5 +1,6 @@
 #include "cardmodel/elements.h"
 
+#include "cardmodel/barcode.h"
 #include "cardmodel/carddate.h"
 
 #include <QBuffer>
@@ -286,6 +287,7 @@ const std::vector<CardElementKind> &elementKinds()
         kindOf<PhotoElement>(),
         kindOf<PictureElement>(),
         kindOf<LineElement>(),
+        kindOf<BarcodeElement>(),
     };
     return kinds;
 }

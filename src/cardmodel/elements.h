@@ -26,6 +26,8 @@ class QPainter;
 namespace tessary {
 
 class CardElement;
+class CardProblems;
+struct BarcodeSymbol;
 
 // The font of a text element.
 struct CardFont
@@ -50,7 +52,7 @@ double roundToHundredths(double mm);
 // One thing drawn on a page, in page millimetres.
 struct CardItem
 {
-    enum class Kind { Text, Image, Line };
+    enum class Kind { Text, Image, Line, Barcode };
     Kind kind = Kind::Text;
     QString element; // the element's id
     int card = -1;   // the card's index on its page
@@ -62,6 +64,7 @@ struct CardItem
     QImage picture;   // images, when read
     QColor pen = Qt::black;
     double penWidth = 0.2; // mm
+    std::shared_ptr<const BarcodeSymbol> barcode; // barcodes: the symbol, in `box`
     const CardElement *source = nullptr;
 };
 
@@ -74,6 +77,8 @@ struct ElementContext
     bool pictures = false;   // read pictures (painting) or not (laying out)
     const std::function<QImage(const QByteArray &)> *decodePhoto = nullptr;
     QLocale locale = QLocale::system();
+    int recordIndex = -1;            // the member's index in the run
+    CardProblems *problems = nullptr; // collects what could not be printed as designed
 };
 
 class CardElement

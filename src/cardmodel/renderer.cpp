@@ -59,6 +59,8 @@ void fitToCard(CardItem &item, const QRectF &card, double bleed)
         item.line.setP1(QPointF(std::clamp(item.line.x1(), card.left(), card.right()), item.line.y1()));
         item.line.setP2(QPointF(std::clamp(item.line.x2(), card.left(), card.right()), item.line.y2()));
         return;
+    case CardItem::Kind::Barcode:
+        return; // printed at its size where it was placed
     case CardItem::Kind::Image:
         if (!item.source || item.source->kind() != QLatin1String(PictureElement::kKind))
             return;
@@ -90,7 +92,8 @@ std::vector<CardItem> pageItems(const CardDesign &design, const CardPages &pages
         if (placed.side < 0 || placed.side >= int(design.sides.size()))
             continue;
         const MemberRecord record = records.at(placed.record, pictures);
-        const ElementContext ctx{record, placed.origin, int(c), pictures, &options.decodePhoto, options.locale};
+        const ElementContext ctx{record, placed.origin, int(c), pictures, &options.decodePhoto, options.locale,
+                                 placed.record, options.problems};
         const size_t first = items.size();
         for (const auto &element : design.sides[size_t(placed.side)].elements)
             element->layOut(ctx, items);

@@ -5,6 +5,7 @@
 // PDF files.
 
 #include "cardmodel/design.h"
+#include "cardmodel/problems.h"
 
 #include <QPointF>
 #include <QTransform>
@@ -51,6 +52,8 @@ struct RenderOptions
     // Decodes a member's stored photo (empty bytes included) into a picture.
     std::function<QImage(const QByteArray &)> decodePhoto;
     QLocale locale = QLocale::system();
+    // Collects, when set, what the run could not print as designed.
+    CardProblems *problems = nullptr;
 };
 
 // What page `page` draws, in painting order: each card's elements for its
