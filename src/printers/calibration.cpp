@@ -1,0 +1,31 @@
+#include "printers/calibration.h"
+
+namespace tessary {
+
+bool SideCalibration::isIdentity() const
+{
+    return offsetX == 0 && offsetY == 0 && scaleX == kCalibrationScaleNeutral && scaleY == kCalibrationScaleNeutral &&
+           !turned;
+}
+
+QTransform calibrationTransform(const SideCalibration &calibration, const QRectF &cardRect, double unitsPerMmX,
+                                double unitsPerMmY)
+{
+    // Read right to left as the points go: about the centre, scale; move by
+    // the offset; turn. QTransform composes left to right (p * A * B).
+    const QPointF centre = cardRect.center();
+    QTransform t = QTransform::fromTranslate(-centre.x(), -centre.y());
+    t *= QTransform::fromScale(calibration.scaleXFactor(), calibration.scaleYFactor());
+    t *= QTransform::fromTranslate(calibration.offsetXMm() * unitsPerMmX, calibration.offsetYMm() * unitsPerMmY);
+    if (calibration.turned)
+        t *= QTransform::fromScale(-1, -1);
+    t *= QTransform::fromTranslate(centre.x(), centre.y());
+    return t;
+}
+
+QTransform calibrationTransform(const SideCalibration &calibration, const QRectF &cardRectMm)
+{
+    return calibrationTransform(calibration, cardRectMm, 1.0, 1.0);
+}
+
+} // namespace tessary
