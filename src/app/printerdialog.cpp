@@ -14,6 +14,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
+#include <QPushButton>
 #include <QPrinterInfo>
 #include <QVBoxLayout>
 
@@ -48,8 +49,8 @@ void addRow(QFormLayout *form, const QString &caption, QWidget *control, const Q
 } // namespace
 
 TFmPrinterSettings::TFmPrinterSettings(const QStringList &printers, const QString &initial,
-                                       PrinterSettingsEditor::OptionsSource options, QWidget *owner)
-    : QDialog(owner), m_editor(printers, initial, std::move(options))
+                                       PrinterSettingsEditor::OptionsSource options, SheetPaper paper, QWidget *owner)
+    : QDialog(owner), m_editor(printers, initial, std::move(options)), m_paper(paper)
 {
     setObjectName(QStringLiteral("PrinterSettings"));
     setWindowTitle(QStringLiteral("Printer Settings"));
@@ -61,6 +62,9 @@ TFmPrinterSettings::TFmPrinterSettings(const QStringList &printers, const QStrin
     cbPrinter->addItems(printers);
     auto *printerLabel = new QLabel(QStringLiteral("&Printer"), this);
     printerLabel->setBuddy(cbPrinter);
+    // A combo box is named by the text it shows; what it chooses is said
+    // in its description.
+    cbPrinter->setAccessibleDescription(QStringLiteral("Printer"));
     top->addRow(printerLabel, cbPrinter);
 
     auto *sides = new QHBoxLayout;
@@ -76,10 +80,20 @@ TFmPrinterSettings::TFmPrinterSettings(const QStringList &printers, const QStrin
     cbTwoSided = new QComboBox(this);
     auto *twoSidedLabel = new QLabel(QStringLiteral("Two-&sided printing"), this);
     twoSidedLabel->setBuddy(cbTwoSided);
+    cbTwoSided->setAccessibleDescription(QStringLiteral("Two-sided printing"));
     bottom->addRow(twoSidedLabel, cbTwoSided);
 
     buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    bCalibrationCard = buttons->addButton(QStringLiteral("Print &Calibration Card"), QDialogButtonBox::ActionRole);
     layout->addWidget(buttons);
+    connect(bCalibrationCard, &QPushButton::clicked, this, [this] {
+        takeControls();
+        guarded([this] {
+            QString error;
+            if (!printCalibrationCard(m_editor.current(), m_paper, m_editor.setup(), &error))
+                throw Error(error);
+        });
+    });
     connect(buttons, &QDialogButtonBox::accepted, this, &TFmPrinterSettings::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &TFmPrinterSettings::reject);
 
@@ -113,7 +127,7 @@ void TFmPrinterSettings::showPrinter()
     const bool any = !m_editor.current().isEmpty();
     for (QWidget *w : std::initializer_list<QWidget *>{front.offsetX, front.offsetY, front.scaleX, front.scaleY,
                                                        back.offsetX, back.offsetY, back.scaleX, back.scaleY,
-                                                       cbTurnBack, cbTwoSided, cbPrinter})
+                                                       cbTurnBack, cbTwoSided, cbPrinter, bCalibrationCard})
         w->setEnabled(any);
     cbTwoSided->clear();
     if (!any)
@@ -154,13 +168,13 @@ void TFmPrinterSettings::accept()
         QDialog::accept();
 }
 
-void TFmPrinterSettings::ShowPrinterSettings(QWidget *owner)
+void TFmPrinterSettings::ShowPrinterSettings(SheetPaper paper, QWidget *owner)
 {
     const QStringList printers = QPrinterInfo::availablePrinterNames();
     if (printers.isEmpty())
         throw Error(QStringLiteral("No printer is installed."));
     TFmPrinterSettings dialog(printers, calibrationPrinter(printers, QPrinterInfo::defaultPrinterName()),
-                              printerOptions, owner);
+                              printerOptions, paper, owner);
     dialog.exec();
 }
 
@@ -189,8 +203,9 @@ void addPrinterCommands(QMenu &menu, QWidget &owner, const std::function<SheetPa
 {
     QAction *settings = menu.addAction(QStringLiteral("Printer &Settings…"));
     settings->setObjectName(QStringLiteral("actPrinterSettings"));
-    QObject::connect(settings, &QAction::triggered, &owner,
-                     [&owner] { guarded([&owner] { TFmPrinterSettings::ShowPrinterSettings(&owner); }); });
+    QObject::connect(settings, &QAction::triggered, &owner, [&owner, sheetPaper] {
+        guarded([&] { TFmPrinterSettings::ShowPrinterSettings(sheetPaper(), &owner); });
+    });
     QAction *calibration = menu.addAction(QStringLiteral("Print Calibration C&ard"));
     calibration->setObjectName(QStringLiteral("actCalibrationCard"));
     QObject::connect(calibration, &QAction::triggered, &owner,

@@ -15,6 +15,7 @@ class QComboBox;
 class QDialogButtonBox;
 class QDoubleSpinBox;
 class QMenu;
+class QPushButton;
 
 namespace tessary {
 
@@ -27,12 +28,14 @@ class TFmPrinterSettings : public QDialog
 {
     Q_OBJECT
 public:
+    // `paper`: the sheet the calibration card prints on where the printer
+    // has no card size.
     TFmPrinterSettings(const QStringList &printers, const QString &initial,
-                       PrinterSettingsEditor::OptionsSource options, QWidget *owner = nullptr);
+                       PrinterSettingsEditor::OptionsSource options, SheetPaper paper, QWidget *owner = nullptr);
 
     // For the installed printers, the one last chosen selected first. With
-    // none installed, says "No printer is installed." instead.
-    static void ShowPrinterSettings(QWidget *owner);
+    // none installed, throws "No printer is installed." instead.
+    static void ShowPrinterSettings(SheetPaper paper, QWidget *owner);
 
     struct SideControls
     {
@@ -48,6 +51,9 @@ public:
     QCheckBox *cbTurnBack = nullptr;
     QComboBox *cbTwoSided = nullptr;
     QDialogButtonBox *buttons = nullptr;
+    // Prints the calibration card on the printer shown, with the values
+    // shown (saved or not); failures are reported.
+    QPushButton *bCalibrationCard = nullptr;
 
     // OK: saves; a store that cannot be written is reported and the dialog
     // stays open.
@@ -59,6 +65,7 @@ private:
     void takeControls();
 
     PrinterSettingsEditor m_editor;
+    SheetPaper m_paper;
 };
 
 // The paper the calibration card prints on when the printer has no card

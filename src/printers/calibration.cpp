@@ -8,6 +8,24 @@ bool SideCalibration::isIdentity() const
            !turned;
 }
 
+SideCalibration calibrationForPage(const SideCalibration &c, QPageLayout::Orientation measuredOn,
+                                   QPageLayout::Orientation page)
+{
+    if (measuredOn == page)
+        return c;
+    SideCalibration turned = c;
+    turned.scaleX = c.scaleY;
+    turned.scaleY = c.scaleX;
+    if (measuredOn == QPageLayout::Landscape) {
+        turned.offsetX = c.offsetY;
+        turned.offsetY = -c.offsetX;
+    } else {
+        turned.offsetX = -c.offsetY;
+        turned.offsetY = c.offsetX;
+    }
+    return turned;
+}
+
 QTransform calibrationTransform(const SideCalibration &calibration, const QRectF &cardRect, double unitsPerMmX,
                                 double unitsPerMmY)
 {

@@ -3,6 +3,7 @@
 // A printer's calibration of one card side as a transform on the painter.
 // Qt Gui only.
 
+#include <QPageLayout>
 #include <QRectF>
 #include <QSizeF>
 #include <QTransform>
@@ -39,6 +40,15 @@ struct SideCalibration
 
     bool operator==(const SideCalibration &) const = default;
 };
+
+// A calibration measured on a page of one orientation, for a page of the
+// other. CUPS lays a landscape page onto portrait media turned a quarter
+// turn (a point (x, y) mm of the landscape page lands at (y, H - x)), so a
+// printer's error seen on one page shows turned on the other: a landscape
+// page's offsets (x, y) are (y, -x) on a portrait page, and the scales
+// change places. The same orientation gives the calibration unchanged.
+SideCalibration calibrationForPage(const SideCalibration &calibration, QPageLayout::Orientation measuredOn,
+                                   QPageLayout::Orientation page);
 
 // The calibration of a card whose rectangle is `cardRect` in the painter's
 // coordinates (device units, points or millimetres: any unit, even a

@@ -250,6 +250,11 @@ bool setUpPage(QPrinter &printer, const QPageLayout &layout)
 
 bool printCalibrationCard(const QString &queue, SheetPaper paper, QString *error)
 {
+    return printCalibrationCard(queue, paper, printerSetup(queue), error);
+}
+
+bool printCalibrationCard(const QString &queue, SheetPaper paper, const PrinterSetup &setup, QString *error)
+{
     const QPrinterInfo info = QPrinterInfo::printerInfo(queue);
     if (info.isNull())
         return fail(error, QStringLiteral("The printer %1 is not installed.").arg(queue));
@@ -264,11 +269,10 @@ bool printCalibrationCard(const QString &queue, SheetPaper paper, QString *error
         return fail(error, QStringLiteral("The calibration card cannot be printed: %1").arg(spool.errorString()));
     const QString file = spool.filePath(QStringLiteral("job.prn"));
     printer.setOutputFileName(file);
-    const PrinterSettings settings = PrinterSettings::load(queue);
-    if (!paintCalibrationPages(printer, sheet, &settings, queue))
+    if (!paintCalibrationPages(printer, sheet, &setup.settings, queue))
         return fail(error, QStringLiteral("The calibration card cannot be printed on %1.").arg(queue));
 
-    const auto options = cardJobOptions(sheet.media, twoSidedOption(queue));
+    const auto options = cardJobOptions(sheet.media, setup.twoSided);
     std::vector<cups_option_t> cupsOptions;
     for (const auto &[name, value] : options)
         cupsOptions.push_back(cups_option_t{const_cast<char *>(name.constData()), const_cast<char *>(value.constData())});

@@ -73,6 +73,8 @@ std::vector<std::pair<QByteArray, QByteArray>> cardJobOptions(const QByteArray &
 // two-sided option. False, with the reason in `error`, when the printer is
 // unknown, refuses the page or the job cannot be queued.
 bool printCalibrationCard(const QString &queue, SheetPaper paper, QString *error);
+// As above with `setup` (settings not yet saved) instead of the stored ones.
+bool printCalibrationCard(const QString &queue, SheetPaper paper, const PrinterSetup &setup, QString *error);
 
 // The printer "Print Calibration Card" uses: the one last chosen in the
 // printer settings while it is still installed, else the default printer;

@@ -1,8 +1,10 @@
 #include "printers/ppdoptions.h"
 
+#include "printers/calibrationcard.h"
 #include "printers/printersettings.h"
 
 #include <QFile>
+#include <QPrinterInfo>
 #include <QStringDecoder>
 
 #include <cups/cups.h>
@@ -179,9 +181,15 @@ std::vector<PpdOption> printerOptions(const QString &queue)
     return parsePpdOptions(queuePpd(queue));
 }
 
-TwoSidedOption twoSidedOption(const QString &queue)
+TwoSidedOption twoSidedOption(const QString &queue) { return printerSetup(queue).twoSided; }
+
+PrinterSetup printerSetup(const QString &queue)
 {
-    return chooseTwoSidedOption(printerOptions(queue), PrinterSettings::load(queue).twoSided);
+    PrinterSetup setup{PrinterSettings::load(queue), {}};
+    setup.twoSided = chooseTwoSidedOption(printerOptions(queue), setup.settings.twoSided);
+    const bool cardSize = cardStockSize(QPrinterInfo::printerInfo(queue).supportedPageSizes()).has_value();
+    setup.measuredOn = cardSize ? QPageLayout::Landscape : QPageLayout::Portrait;
+    return setup;
 }
 
 } // namespace tessary

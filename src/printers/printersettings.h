@@ -38,6 +38,32 @@ struct PrinterSettings
     bool operator==(const PrinterSettings &) const = default;
 };
 
+// What a card run on a printer takes from its settings, read once for the
+// run: each side's calibration and how the job asks for both sides.
+struct PrinterSetup
+{
+    PrinterSettings settings;
+    TwoSidedOption twoSided; // chooseTwoSidedOption of the queue's PPD
+    // The page the calibration card printed on, where the calibration was
+    // measured: landscape on the printer's card size, else a portrait sheet.
+    QPageLayout::Orientation measuredOn = QPageLayout::Landscape;
+
+    // The calibration to combine into the painter for a card of `side` whose
+    // rectangle on a page of `page` orientation is `cardRect` (painter units;
+    // millimetres unless `unitsPerMmX/Y` say otherwise):
+    //   painter.setWorldTransform(setup.calibration(side, rect, orientation), true);
+    QTransform calibration(CardSide side, const QRectF &cardRect, QPageLayout::Orientation page,
+                           double unitsPerMmX = 1, double unitsPerMmY = 1) const
+    {
+        return calibrationTransform(calibrationForPage(settings.side(side), measuredOn, page), cardRect, unitsPerMmX,
+                                    unitsPerMmY);
+    }
+};
+
+// The setup of `queue`. Only for printing on that printer: previews and PDF
+// files show the design itself.
+PrinterSetup printerSetup(const QString &queue);
+
 // The settings group of a queue: "Printers/" and the name with characters
 // that the store would read as structure ('/', '\\', '%') percent-encoded.
 QString printerSettingsGroup(const QString &queue);

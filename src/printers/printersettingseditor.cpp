@@ -73,6 +73,11 @@ void PrinterSettingsEditor::chooseTwoSidedEntry(int entry)
         settings().twoSided = option;
 }
 
+PrinterSetup PrinterSettingsEditor::setup()
+{
+    return {settings(), chooseTwoSidedOption(options(m_current), settings().twoSided), QPageLayout::Landscape};
+}
+
 void PrinterSettingsEditor::save()
 {
     for (const auto &[queue, settings] : m_settings)

@@ -47,6 +47,10 @@ public:
     // follows the PPD.
     void chooseTwoSidedEntry(int entry);
 
+    // The current printer's settings as edited, with the two-sided option
+    // they choose: for printing the calibration card before saving.
+    PrinterSetup setup();
+
     // Writes the settings of every printer looked at and remembers the
     // current one for "Print Calibration Card". Throws tessary::Error when
     // the store cannot be written.
