@@ -181,7 +181,10 @@ std::vector<PpdOption> printerOptions(const QString &queue)
     return parsePpdOptions(queuePpd(queue));
 }
 
-TwoSidedOption twoSidedOption(const QString &queue) { return printerSetup(queue).twoSided; }
+TwoSidedOption twoSidedOption(const QString &queue)
+{
+    return chooseTwoSidedOption(printerOptions(queue), PrinterSettings::load(queue).twoSided);
+}
 
 PrinterSetup printerSetup(const QString &queue)
 {

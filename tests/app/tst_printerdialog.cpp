@@ -133,23 +133,22 @@ void TestPrinterDialog::okSavesEveryPrinterCancelNothing()
 
 void TestPrinterDialog::menuItemsAndNoPrinter()
 {
-    for (const int psize : {0, 1}) {
-        ProgramFolder folder;
-        folder.db().exec(QStringLiteral("update param set psize = ?"), {psize});
-        ScopedScriptedPrompts prompts;
-        Tdsrc data;
-        TVaraDavuz window(data, folder.path());
-        QCOMPARE(storedSheetPaper(data.src), psize == 1 ? SheetPaper::A4 : SheetPaper::A6);
-        QStringList texts;
-        for (QAction *a : window.menuBar()->findChild<QMenu *>(QStringLiteral("mnCard"))->actions())
-            texts << a->text().remove(QLatin1Char('&'));
-        QVERIFY2(texts.join(QLatin1Char('|')).endsWith(QStringLiteral("Check List||Printer Settings…|Print Calibration Card")),
-                 qPrintable(texts.join(QLatin1Char('|'))));
-        // No printer: each says so, and nothing else happens.
-        window.findChild<QAction *>(QStringLiteral("actPrinterSettings"))->trigger();
-        window.findChild<QAction *>(QStringLiteral("actCalibrationCard"))->trigger();
-        QCOMPARE(prompts->messages(), QStringList(2, QStringLiteral("No printer is installed.")));
-    }
+    ProgramFolder folder;
+    ScopedScriptedPrompts prompts;
+    Tdsrc data;
+    TVaraDavuz window(data, folder.path());
+    QCOMPARE(storedSheetPaper(data.src), SheetPaper::A6);
+    folder.db().exec(QStringLiteral("update param set psize = 1"));
+    QCOMPARE(storedSheetPaper(data.src), SheetPaper::A4);
+    QStringList texts;
+    for (QAction *a : window.menuBar()->findChild<QMenu *>(QStringLiteral("mnCard"))->actions())
+        texts << a->text().remove(QLatin1Char('&'));
+    QVERIFY2(texts.join(QLatin1Char('|')).endsWith(QStringLiteral("Check List||Printer Settings…|Print Calibration Card")),
+             qPrintable(texts.join(QLatin1Char('|'))));
+    // No printer: each says so, and nothing else happens.
+    window.findChild<QAction *>(QStringLiteral("actPrinterSettings"))->trigger();
+    window.findChild<QAction *>(QStringLiteral("actCalibrationCard"))->trigger();
+    QCOMPARE(prompts->messages(), QStringList(2, QStringLiteral("No printer is installed.")));
     Tdsrc closed;
     QCOMPARE(storedSheetPaper(closed.src), SheetPaper::A4);
 }

@@ -90,8 +90,7 @@ void TestCardQueue::initTestCase()
     // The card printer: accepting jobs, but stopped.
     const QString ppd = m_dir.filePath(QStringLiteral("card.ppd"));
     QFile file(ppd);
-    const QByteArray text = cardPpd();
-    QVERIFY(!text.isEmpty() && file.open(QIODevice::WriteOnly) && file.write(text) == text.size());
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(cardPpd()) > 1000);
     file.close();
     m_card = QStringLiteral("TessaryCard_") + QFileInfo(m_queue.dir).fileName().replace(QLatin1Char('.'), QLatin1Char('_'));
     int code = 0;
@@ -107,7 +106,6 @@ void TestCardQueue::cleanupTestCase() { m_queue.stop(); }
 
 void TestCardQueue::calibrationCardJob()
 {
-    // The PPD as the server gives it.
     const std::optional<QPageSize> card = cardStockSize(QPrinterInfo::printerInfo(m_card).supportedPageSizes());
     QCOMPARE(card ? card->key() : QString(), QStringLiteral("CR80"));
 
