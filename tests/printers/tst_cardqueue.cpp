@@ -92,7 +92,7 @@ void TestCardQueue::initTestCase()
     QFile file(ppd);
     QVERIFY(file.open(QIODevice::WriteOnly) && file.write(cardPpd()) > 1000);
     file.close();
-    m_card = QStringLiteral("TessaryCard_") + QFileInfo(m_queue.dir).fileName().replace(QLatin1Char('.'), QLatin1Char('_'));
+    m_card = QStringLiteral("TessaryCalibration_") + QFileInfo(m_queue.dir).fileName().replace(QLatin1Char('.'), QLatin1Char('_'));
     int code = 0;
     const QString out = run(QStringLiteral("/usr/sbin/lpadmin"),
                             {QStringLiteral("-p"), m_card, QStringLiteral("-v"), QStringLiteral("cups-pdf:/") + m_card,
