@@ -8,6 +8,7 @@
 #include "card/memlist.h"
 #include "lookups.h"
 #include "placement.h"
+#include "printerdialog.h"
 #include "staffmodel.h"
 
 #include "data/busy.h"
@@ -432,6 +433,8 @@ void TVaraDavuz::buildMenus()
     actCheckList = card->addAction(themedIcon("view-list-details", QStyle::SP_FileDialogListView),
                                    QStringLiteral("C&heck List"));
     actCheckList->setObjectName(QStringLiteral("actCheckList"));
+    card->addSeparator();
+    tessary::addPrinterCommands(*card, *this, [this] { return tessary::storedSheetPaper(m_data.src); });
 
     // Defined with the others but placed on no menu.
     actExport = new QAction(QStringLiteral("Export to KESMAR"), this);
