@@ -3,7 +3,7 @@
 #include "mainwindow.h"
 
 #include "card/cardprinting.h"
-#include "card/cardreports.h"
+#include "cardmodel/carddate.h"
 #include "data/busy.h"
 #include "data/datetext.h"
 #include "data/prompts.h"

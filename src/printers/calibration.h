@@ -10,7 +10,7 @@
 
 namespace tessary {
 
-enum class CardSide { Front, Back };
+enum class PrintSide { Front, Back };
 
 // Limits of the stored values: offsets in tenths of a millimetre, scales in
 // tenths of a percent.

@@ -107,13 +107,13 @@ void paintScales(QPainter &p, const QRectF &card)
     }
 }
 
-void paintCentre(QPainter &p, const QRectF &card, CardSide side, const QString &note)
+void paintCentre(QPainter &p, const QRectF &card, PrintSide side, const QString &note)
 {
     const QPointF c = card.center();
     p.drawLine(c - QPointF(6, 0), c + QPointF(6, 0));
     p.drawLine(c - QPointF(0, 6), c + QPointF(0, 6));
     p.drawEllipse(c, 2.0, 2.0);
-    drawText(p, c + QPointF(0, -7), 4, side == CardSide::Front ? QStringLiteral("Front") : QStringLiteral("Back"),
+    drawText(p, c + QPointF(0, -7), 4, side == PrintSide::Front ? QStringLiteral("Front") : QStringLiteral("Back"),
              Qt::AlignHCenter);
     double y = c.y() + 9;
     for (const QString &line : note.split(QLatin1Char('\n'))) {
@@ -130,7 +130,7 @@ QString signedTenths(int tenths)
 
 } // namespace
 
-void paintCalibrationCard(QPainter &painter, const QRectF &cardMm, CardSide side, const QString &note)
+void paintCalibrationCard(QPainter &painter, const QRectF &cardMm, PrintSide side, const QString &note)
 {
     painter.save();
     QPen pen(Qt::black, kCalibrationLineMm, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
@@ -206,10 +206,10 @@ bool paintCalibrationPages(QPagedPaintDevice &device, const CalibrationSheet &sh
         return false;
     painter.setRenderHint(QPainter::Antialiasing);
     painter.scale(device.logicalDpiX() / 25.4, device.logicalDpiY() / 25.4);
-    for (const CardSide side : {CardSide::Front, CardSide::Back}) {
-        const QRectF card = side == CardSide::Front ? sheet.front : sheet.back;
+    for (const PrintSide side : {PrintSide::Front, PrintSide::Back}) {
+        const QRectF card = side == PrintSide::Front ? sheet.front : sheet.back;
         const SideCalibration calibration = settings ? settings->side(side) : SideCalibration{};
-        if (side == CardSide::Back && !device.newPage())
+        if (side == PrintSide::Back && !device.newPage())
             return false;
         painter.save();
         painter.setWorldTransform(calibrationTransform(calibration, card), true);

@@ -30,7 +30,7 @@ inline constexpr double kCalibrationLineMm = 0.1;
 // Paints one side of the card in `cardMm` (the painter's coordinates are
 // millimetres). Every line lies inside the card: the outer frame's outer
 // edge is the card's edge. `note` is printed under the side's name.
-void paintCalibrationCard(QPainter &painter, const QRectF &cardMm, CardSide side, const QString &note = QString());
+void paintCalibrationCard(QPainter &painter, const QRectF &cardMm, PrintSide side, const QString &note = QString());
 
 // The printer's card size among its page sizes: a size keyed or named as card
 // drivers name the ID-1 page (CR80, 1XCR80, w155h244, Card), else one within

@@ -9,9 +9,9 @@ namespace tessary {
 
 namespace {
 
-QString sideKey(const QString &queue, CardSide side, const char *name)
+QString sideKey(const QString &queue, PrintSide side, const char *name)
 {
-    return printerSettingsGroup(queue) + (side == CardSide::Front ? QStringLiteral("/Front") : QStringLiteral("/Back")) +
+    return printerSettingsGroup(queue) + (side == PrintSide::Front ? QStringLiteral("/Front") : QStringLiteral("/Back")) +
            QLatin1String(name);
 }
 
@@ -25,7 +25,7 @@ int readBounded(const QString &key, int defaultValue, int lowest, int highest)
     }
 }
 
-SideCalibration loadSide(const QString &queue, CardSide side)
+SideCalibration loadSide(const QString &queue, PrintSide side)
 {
     SideCalibration c;
     c.offsetX = readBounded(sideKey(queue, side, "OffsetX"), 0, kCalibrationOffsetMin, kCalibrationOffsetMax);
@@ -34,18 +34,18 @@ SideCalibration loadSide(const QString &queue, CardSide side)
                            kCalibrationScaleMax);
     c.scaleY = readBounded(sideKey(queue, side, "ScaleY"), kCalibrationScaleNeutral, kCalibrationScaleMin,
                            kCalibrationScaleMax);
-    if (side == CardSide::Back)
+    if (side == PrintSide::Back)
         c.turned = readBounded(sideKey(queue, side, "Turned"), 0, 0, 1) == 1;
     return c;
 }
 
-void saveSide(const QString &queue, CardSide side, const SideCalibration &c)
+void saveSide(const QString &queue, PrintSide side, const SideCalibration &c)
 {
     WriteIntSetting(sideKey(queue, side, "OffsetX"), c.offsetX);
     WriteIntSetting(sideKey(queue, side, "OffsetY"), c.offsetY);
     WriteIntSetting(sideKey(queue, side, "ScaleX"), c.scaleX);
     WriteIntSetting(sideKey(queue, side, "ScaleY"), c.scaleY);
-    if (side == CardSide::Back)
+    if (side == PrintSide::Back)
         WriteBoolSetting(sideKey(queue, side, "Turned"), c.turned);
 }
 
@@ -78,16 +78,16 @@ PrinterSettings PrinterSettings::load(const QString &queue)
 {
     PrinterSettings s;
     s.queue = queue;
-    s.front = loadSide(queue, CardSide::Front);
-    s.back = loadSide(queue, CardSide::Back);
+    s.front = loadSide(queue, PrintSide::Front);
+    s.back = loadSide(queue, PrintSide::Back);
     s.twoSided = loadTwoSided(queue);
     return s;
 }
 
 void PrinterSettings::save() const
 {
-    saveSide(queue, CardSide::Front, front);
-    saveSide(queue, CardSide::Back, back);
+    saveSide(queue, PrintSide::Front, front);
+    saveSide(queue, PrintSide::Back, back);
     if (!twoSided)
         WriteStringSetting(twoSidedKey(queue), QString());
     else

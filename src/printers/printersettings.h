@@ -23,8 +23,8 @@ struct PrinterSettings
     // (defaultTwoSidedOption).
     std::optional<TwoSidedOption> twoSided;
 
-    const SideCalibration &side(CardSide s) const { return s == CardSide::Front ? front : back; }
-    SideCalibration &side(CardSide s) { return s == CardSide::Front ? front : back; }
+    const SideCalibration &side(PrintSide s) const { return s == PrintSide::Front ? front : back; }
+    SideCalibration &side(PrintSide s) { return s == PrintSide::Front ? front : back; }
 
     // Reads a queue's settings. A value missing, unreadable or out of range
     // gives 0 offset, 100 % scale, no turn, the printer's own two-sided
@@ -52,7 +52,7 @@ struct PrinterSetup
     // rectangle on a page of `page` orientation is `cardRect` (painter units;
     // millimetres unless `unitsPerMmX/Y` say otherwise):
     //   painter.setWorldTransform(setup.calibration(side, rect, orientation), true);
-    QTransform calibration(CardSide side, const QRectF &cardRect, QPageLayout::Orientation page,
+    QTransform calibration(PrintSide side, const QRectF &cardRect, QPageLayout::Orientation page,
                            double unitsPerMmX = 1, double unitsPerMmY = 1) const
     {
         return calibrationTransform(calibrationForPage(settings.side(side), measuredOn, page), cardRect, unitsPerMmX,

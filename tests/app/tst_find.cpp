@@ -5,7 +5,7 @@
 
 #include "app/finddialog.h"
 #include "card/composition.h"
-#include "card/composition.h"
+#include "cardmodel/carddate.h"
 #include "data/query.h"
 
 #include <QAction>

@@ -114,7 +114,7 @@ void TestCardQueue::calibrationCardJob()
     const PrinterSetup setup = printerSetup(m_card);
     QVERIFY(setup.settings == stored && setup.twoSided == (TwoSidedOption{"Duplex", "DuplexNoTumble"}));
     QCOMPARE(setup.measuredOn, QPageLayout::Landscape); // on the card size
-    QCOMPARE(setup.calibration(CardSide::Back, QRectF(0, 0, 10, 20), QPageLayout::Landscape, 2, 3).map(QPointF()),
+    QCOMPARE(setup.calibration(PrintSide::Back, QRectF(0, 0, 10, 20), QPageLayout::Landscape, 2, 3).map(QPointF()),
              QPointF(9, 17));
     QString error;
     QVERIFY2(printCalibrationCard(m_card, SheetPaper::A4, &error), qPrintable(error));
