@@ -253,9 +253,9 @@ void prepareServerDatabase(SqlEngine &engine, const CardDatabaseSeed &seed)
 
 void createServerTable(SqlEngine &engine, const QString &table)
 {
-    for (const TableSpec &spec : tables())
-        if (table == QLatin1String(spec.name)) {
-            createTable(engine, spec);
+    for (const TableSpec &definition : tables())
+        if (table == QLatin1String(definition.name)) {
+            createTable(engine, definition);
             return;
         }
     throw Error(QStringLiteral("No table '%1' in the card database").arg(table));
