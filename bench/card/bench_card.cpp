@@ -126,28 +126,34 @@ int main(int argc, char **argv)
     data.QList.close();
 
     // Print to PDF: the whole run, photos decoded and drawn; on A4 sheets,
-    // then as ID-1 cards, one per page.
+    // then as ID-1 cards, one per page. Each is written twice and the faster
+    // run counts, so that a busy machine does not decide the ratio.
     double sheetSeconds = 0;
     for (const CardPaper paper : {CardPaper::A4, CardPaper::Id1}) {
-        data.QList.open();
-        t.restart();
-        const CardJob cards = composeCards(layoutDesign(layout.settings, paper),
-                                           layoutStock(CardStyle::Style1, paper, CardMode::Print, 0, 0),
-                                           std::make_shared<QueryRecords>(data.QList));
-        const double layoutSeconds = t.elapsed() / 1000.0;
-        const QString pdf = dir.filePath(QStringLiteral("cards.pdf"));
-        const bool ok = writeCardsPdfFile(cards, pdf);
-        const double seconds = t.elapsed() / 1000.0;
-        std::printf("PDF %s: %s, %d pages, %.1f MB, %.2f s (target < 10 s; layout %.2f s); peak memory %.0f MB (target < 300 MB)\n",
-                    qPrintable(stockId(paper)), ok ? "written" : "FAILED", cards.pageCount(),
-                    QFile(pdf).size() / 1048576.0, seconds, layoutSeconds, peakMb());
-        data.QList.close();
-        if (!ok)
-            return 1;
+        double best = 0;
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            data.QList.open();
+            t.restart();
+            const CardJob cards = composeCards(layoutDesign(layout.settings, paper),
+                                               layoutStock(CardStyle::Style1, paper, CardMode::Print, 0, 0),
+                                               std::make_shared<QueryRecords>(data.QList));
+            const double layoutSeconds = t.elapsed() / 1000.0;
+            const QString pdf = dir.filePath(QStringLiteral("cards.pdf"));
+            const bool ok = writeCardsPdfFile(cards, pdf);
+            const double seconds = t.elapsed() / 1000.0;
+            std::printf("PDF %s: %s, %d pages, %.1f MB, %.2f s (target < 10 s; layout %.2f s); peak memory %.0f MB (target < 300 MB)\n",
+                        qPrintable(stockId(paper)), ok ? "written" : "FAILED", cards.pageCount(),
+                        QFile(pdf).size() / 1048576.0, seconds, layoutSeconds, peakMb());
+            data.QList.close();
+            if (!ok)
+                return 1;
+            best = attempt == 0 ? seconds : std::min(best, seconds);
+        }
         if (paper == CardPaper::A4)
-            sheetSeconds = seconds;
+            sheetSeconds = best;
         else
-            std::printf("ID-1 cards / A4 sheets: ratio %.2f (target <= 1.00)\n", seconds / sheetSeconds);
+            std::printf("ID-1 cards / A4 sheets (faster of two runs each): ratio %.2f (target <= 1.00)\n",
+                        best / sheetSeconds);
     }
 
     // For comparison: decoding every photo once, as the photo hook does.

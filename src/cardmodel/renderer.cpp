@@ -4,6 +4,7 @@
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QTemporaryFile>
 
 #include <map>
 
@@ -156,16 +157,14 @@ int paintCardPages(const CardDesign &design, const CardPages &pages, const Membe
 bool writeCardsPdf(const CardDesign &design, const CardPages &pages, const MemberRecords &records,
                    const RenderOptions &options, QIODevice &out, const QString &title)
 {
+    // A named paper is written as it comes; a size of its own is held back
+    // in a temporary file to have its page boxes mended on the way out.
     const bool exactBoxes = pages.stock.paper == QPageSize::Custom;
-    QByteArray pdf;
-    QBuffer buffer(&pdf);
+    QTemporaryFile held;
+    if (exactBoxes && !held.open())
+        return false;
     {
-        // A named paper is written as it comes; a size of its own is held
-        // back to have its page boxes mended.
-        QIODevice &target = exactBoxes ? static_cast<QIODevice &>(buffer) : out;
-        if (exactBoxes)
-            buffer.open(QIODevice::WriteOnly);
-        QPdfWriter writer(&target);
+        QPdfWriter writer(exactBoxes ? static_cast<QIODevice *>(&held) : &out);
         writer.setResolution(1200);
         writer.setCreator(QStringLiteral("Tessary"));
         writer.setTitle(title);
@@ -177,39 +176,80 @@ bool writeCardsPdf(const CardDesign &design, const CardPages &pages, const Membe
     if (!exactBoxes)
         return true;
     const QSizeF mm = pages.pageSizeMm();
-    return writePdfWithPageBoxes(pdf, QSizeF(Distance::mm(mm.width()).toPoints(), Distance::mm(mm.height()).toPoints()),
+    return held.flush() && held.seek(0) &&
+           writePdfWithPageBoxes(held, QSizeF(Distance::mm(mm.width()).toPoints(), Distance::mm(mm.height()).toPoints()),
                                  out);
 }
 
-bool writePdfWithPageBoxes(const QByteArray &pdf, QSizeF points, QIODevice &out)
+namespace {
+
+// Where a PDF's cross-reference table begins ("startxref" near its end).
+qsizetype crossReferenceAt(QIODevice &in)
+{
+    const qint64 size = in.size();
+    if (!in.seek(std::max<qint64>(0, size - 1024)))
+        return -1;
+    const QByteArray tail = in.read(1024);
+    const qsizetype at = tail.lastIndexOf("startxref");
+    if (at < 0)
+        return -1;
+    bool ok = false;
+    const qsizetype xref = tail.mid(at + 9).trimmed().split('\n').value(0).trimmed().toLongLong(&ok);
+    return ok && xref > 0 && xref < size ? xref : -1;
+}
+
+} // namespace
+
+bool writePdfWithPageBoxes(QIODevice &in, QSizeF points, QIODevice &out)
 {
     static const QByteArray key = "/MediaBox [0 0 ";
     const QByteArray box = key + QByteArray::number(points.width(), 'f', 3) + ' ' +
                            QByteArray::number(points.height(), 'f', 3) + ']';
-    const qsizetype xref = pdf.lastIndexOf("\nxref\n");
-    if (xref < 0)
+    const qsizetype xref = crossReferenceAt(in);
+    if (xref < 0 || !in.seek(0))
         return false;
-    // The boxes, each written anew; where each stood and how much longer it
-    // became, to move the objects after it in the cross-reference table.
+    // The body, a block at a time, each box written anew; where each stood
+    // and how much longer the document had become after it, to move the
+    // objects in the cross-reference table.
+    constexpr qsizetype kBlock = 1 << 20;
+    constexpr qsizetype kKeep = 64; // a box cut by a block's end waits for the next
     std::vector<std::pair<qsizetype, qsizetype>> shifts;
-    qsizetype from = 0;
     qsizetype grown = 0;
-    for (qsizetype at = pdf.indexOf(key); at >= 0 && at < xref; at = pdf.indexOf(key, from)) {
-        const qsizetype end = pdf.indexOf(']', at);
-        if (end < 0 || end > xref)
+    qsizetype base = 0; // the document offset of pending[0]
+    QByteArray pending;
+    while (base + pending.size() < xref || !pending.isEmpty()) {
+        const qsizetype wanted = std::min<qsizetype>(kBlock, xref - (base + pending.size()));
+        if (wanted > 0) {
+            const QByteArray block = in.read(wanted);
+            if (block.isEmpty())
+                return false;
+            pending += block;
+        }
+        const bool last = base + pending.size() >= xref;
+        const qsizetype limit = last ? pending.size() : pending.size() - kKeep;
+        qsizetype from = 0;
+        for (qsizetype at = pending.indexOf(key); at >= 0 && at < limit; at = pending.indexOf(key, from)) {
+            const qsizetype end = pending.indexOf(']', at);
+            if (end < 0)
+                return false;
+            if (out.write(pending.constData() + from, at - from) != at - from || out.write(box) != box.size())
+                return false;
+            grown += box.size() - (end + 1 - at);
+            shifts.emplace_back(base + at, grown);
+            from = end + 1;
+        }
+        const qsizetype flushTo = std::max(from, limit);
+        if (out.write(pending.constData() + from, flushTo - from) != flushTo - from)
             return false;
-        if (out.write(pdf.constData() + from, at - from) != at - from || out.write(box) != box.size())
-            return false;
-        grown += box.size() - (end + 1 - at);
-        shifts.emplace_back(at, grown);
-        from = end + 1;
+        pending.remove(0, flushTo);
+        base += flushTo;
+        if (last && pending.isEmpty())
+            break;
     }
     if (shifts.empty())
         return false;
-    if (out.write(pdf.constData() + from, xref + 1 - from) != xref + 1 - from)
-        return false;
     // "xref", "0 N", then N entries "oooooooooo ggggg n" and the trailer.
-    const QList<QByteArray> lines = pdf.mid(xref + 1).split('\n');
+    const QList<QByteArray> lines = in.readAll().split('\n');
     QByteArray table;
     qsizetype line = 0;
     for (; line < lines.size() && !lines[line].startsWith("trailer"); ++line) {
@@ -227,18 +267,19 @@ bool writePdfWithPageBoxes(const QByteArray &pdf, QSizeF points, QIODevice &out)
     QByteArray trailer;
     for (; line < lines.size() && !lines[line].startsWith("startxref"); ++line)
         trailer += lines[line] + '\n';
-    trailer += "startxref\n" + QByteArray::number(xref + 1 + grown) + "\n%%EOF\n";
+    trailer += "startxref\n" + QByteArray::number(xref + grown) + "\n%%EOF\n";
     return out.write(table) == table.size() && out.write(trailer) == trailer.size();
 }
 
 bool setPdfPageBoxes(QByteArray &pdf, QSizeF points)
 {
+    QBuffer in(&pdf);
     QByteArray mended;
-    QBuffer buffer(&mended);
-    buffer.open(QIODevice::WriteOnly);
-    if (!writePdfWithPageBoxes(pdf, points, buffer))
+    QBuffer out(&mended);
+    if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly) || !writePdfWithPageBoxes(in, points, out))
         return false;
-    buffer.close();
+    in.close();
+    out.close();
     pdf = mended;
     return true;
 }

@@ -86,10 +86,11 @@ int paintCardPages(const CardDesign &design, const CardPages &pages, const Membe
 bool writeCardsPdf(const CardDesign &design, const CardPages &pages, const MemberRecords &records,
                    const RenderOptions &options, QIODevice &out, const QString &title = QString());
 
-// Writes the PDF document `pdf` to `out` with every page box (/MediaBox) set
-// to `points` and its cross-reference table mended. False when the document
-// is not one it can mend (or cannot be written).
-bool writePdfWithPageBoxes(const QByteArray &pdf, QSizeF points, QIODevice &out);
+// Copies the PDF document `in` (read from its start) to `out` with every
+// page box (/MediaBox) set to `points` and its cross-reference table
+// mended, a block at a time. False when the document is not one it can mend
+// (or cannot be read or written).
+bool writePdfWithPageBoxes(QIODevice &in, QSizeF points, QIODevice &out);
 // The same in place.
 bool setPdfPageBoxes(QByteArray &pdf, QSizeF points);
 

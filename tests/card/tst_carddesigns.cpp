@@ -11,6 +11,8 @@
 #include "data/engine.h"
 
 #include <QApplication>
+#include <QPushButton>
+#include <QRadioButton>
 
 using namespace tessary;
 using namespace cardtest;
@@ -113,6 +115,29 @@ private slots:
         QCOMPARE(int(r.layout.pages[0].bands.size()), cardsOnFirstPage);
         QCOMPARE(r.layout.pageCount(), idCard ? 3 : (paper == 0 ? 2 : 1));
         QVERIFY(p->asked.empty());
+    }
+
+    // The dialog's paper page: the ID-1 card beside A6 and A4, saved by
+    // "Save Settings" and shown again when the dialog opens.
+    void dialogOffersTheCard()
+    {
+        testing::CardDb db;
+        setParam(db, {{"psize", 1}});
+        ScopedScriptedPrompts p;
+        {
+            TFmLayout f(*db.ds);
+            QCOMPARE(f.rbPaper[2]->accessibleName(), QStringLiteral("ID-1 card, one card per page"));
+            f.rbPaper[2]->click();
+            QVERIFY(f.settings.idCard && f.settings.paper == 1);
+            f.bSave->click();
+        }
+        QCOMPARE(storedInteger(db, "psize"), 1);
+        TFmLayout f(*db.ds);
+        QVERIFY(f.rbPaper[2]->isChecked() && !f.rbPaper[1]->isChecked());
+        f.rbPaper[0]->click();
+        f.bSave->click();
+        QCOMPARE(storedInteger(db, "psize"), 0);
+        QVERIFY(!TFmLayout(*db.ds).settings.idCard);
     }
 
     // ID-1 cards: card-sized pages, the background covering the card, texts
