@@ -160,8 +160,8 @@ private slots:
         QTest::addColumn<QString>("skipped");
         const QJsonArray box{1, 2, 30, 4};
         const QJsonObject caption = element("caption", "c", box, {{QStringLiteral("text"), QStringLiteral("Hi")}});
-        QTest::newRow("unknown kind") << QJsonArray{element("barcode", "b", box), caption} << QStringList{QStringLiteral("c")}
-                                      << QStringLiteral("front, element 1 (b): unknown element kind \"barcode\"");
+        QTest::newRow("unknown kind") << QJsonArray{element("hologram", "b", box), caption} << QStringList{QStringLiteral("c")}
+                                      << QStringLiteral("front, element 1 (b): unknown element kind \"hologram\"");
         QTest::newRow("negative box") << QJsonArray{caption, element("line", "l", {1, 2, -30, 0.4})}
                                       << QStringList{QStringLiteral("c")} << QStringLiteral("front, element 2 (l): negative box");
         QTest::newRow("data text without a field") << QJsonArray{element("data", "d", box), caption}
