@@ -2,6 +2,7 @@
 
 #include "data/errors.h"
 #include "data/prompts.h"
+#include "printers/printersettings.h"
 #include "report/output.h"
 #include "report/printing.h"
 
@@ -78,11 +79,26 @@ void setUpOrThrow(QPrinter &printer, const QPageLayout &layout)
         throw Error(QStringLiteral("The printer %1 refuses the page %2").arg(printer.printerName(), layout.pageSize().name()));
 }
 
-PagePainter cardPainter(const CardJob &cards, const QTransform &placeMm)
+PagePainter cardPainter(const CardJob &cards, const RenderOptions &render, const QTransform &placeMm)
 {
-    return [&cards, placeMm](QPagedPaintDevice &device, const std::function<bool(int, int)> &pageDone) {
-        return paintCardPages(cards.design, cards.pages, *cards.records, cards.options, device, placeMm, pageDone);
+    return [&cards, render, placeMm](QPagedPaintDevice &device, const std::function<bool(int, int)> &pageDone) {
+        return paintCardPages(cards.design, cards.pages, *cards.records, render, device, placeMm, pageDone);
     };
+}
+
+// The run's options with the printer's calibration of each side: only on a
+// printer, never for a file.
+RenderOptions calibratedOptions(const CardJob &cards, const QPrinter &printer)
+{
+    RenderOptions render = cards.options;
+    if (printer.outputFormat() != QPrinter::NativeFormat)
+        return render;
+    const PrinterSetup setup = printerSetup(printer.printerName());
+    const QPageLayout::Orientation page = cards.pages.stock.orientation;
+    render.cardTransform = [setup, page](const CardPlacement &card, const QRectF &cardMm) {
+        return setup.calibration(card.side == 0 ? PrintSide::Front : PrintSide::Back, cardMm, page);
+    };
+    return render;
 }
 
 void send(const CardJob &cards, QPrinter &printer, const JobOptions &options, const QTransform &placeMm,
@@ -90,7 +106,9 @@ void send(const CardJob &cards, QPrinter &printer, const JobOptions &options, co
 {
     if (!cards.title.isEmpty())
         printer.setDocName(cards.title);
-    if (printPages(printer, cards.pageCount(), options, cardPainter(cards, placeMm), owner) == PrintResult::Failed)
+    const RenderOptions render = calibratedOptions(cards, printer);
+    if (printPages(printer, cards.pageCount(), options, cardPainter(cards, render, placeMm), owner) ==
+        PrintResult::Failed)
         throw Error(QStringLiteral("The cards could not be sent to the printer"));
 }
 

@@ -129,7 +129,28 @@ void paintCardPage(const CardDesign &design, const CardPages &pages, int page, c
     // Device pixels to millimetres, placed, and back.
     const QTransform toMm = QTransform::fromScale(1 / sx, 1 / sy);
     painter.setWorldTransform(toMm * placeMm * QTransform::fromScale(sx, sy), true);
-    paintCardItems(pageItems(design, pages, page, records, true, options), painter, sx, sy);
+    const std::vector<CardItem> items = pageItems(design, pages, page, records, true, options);
+    if (!options.cardTransform || page < 0 || page >= pages.pageCount()) {
+        paintCardItems(items, painter, sx, sy);
+        painter.restore();
+        return;
+    }
+    // Card by card, each through its own transform.
+    const CardPage &placed = pages.pages[size_t(page)];
+    const QSizeF cardSize(design.width.toMm(), design.height.toMm());
+    for (size_t c = 0; c < placed.cards.size(); ++c) {
+        std::vector<CardItem> card;
+        for (const CardItem &item : items)
+            if (item.card == int(c))
+                card.push_back(item);
+        const CardPlacement &where = placed.cards[c];
+        painter.save();
+        painter.setWorldTransform(toMm * options.cardTransform(where, QRectF(where.origin, cardSize)) *
+                                      QTransform::fromScale(sx, sy),
+                                  true);
+        paintCardItems(card, painter, sx, sy);
+        painter.restore();
+    }
     painter.restore();
 }
 

@@ -54,6 +54,11 @@ struct RenderOptions
     QLocale locale = QLocale::system();
     // Collects, when set, what the run could not print as designed.
     CardProblems *problems = nullptr;
+    // When set, each card is painted through the transform it answers, a
+    // transform of page millimetres given the card as placed and its
+    // rectangle on the page: a printer's calibration. Previews and PDF files
+    // leave it unset and show the design itself.
+    std::function<QTransform(const CardPlacement &card, const QRectF &cardMm)> cardTransform;
 };
 
 // What page `page` draws, in painting order: each card's elements for its

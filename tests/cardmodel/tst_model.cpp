@@ -8,6 +8,7 @@
 #include <QGuiApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QPainter>
 #include <QRegularExpression>
 #include <QTest>
 
@@ -228,6 +229,42 @@ private slots:
         const std::vector<CardItem> onSheet = pageItems(d, placeCards(a4Stock(), 1), 0, records, false, options);
         QCOMPARE(onSheet[0].box, QRectF(12, 8.5, 85.6, 53.98));
         QVERIFY(onSheet[0].picture.isNull());
+    }
+
+    // A printer's calibration moves each card by its own transform, about
+    // the card's rectangle; cards without one print as designed.
+    void eachCardPaintsThroughItsTransform()
+    {
+        CardDesign d;
+        d.width = kId1Length;
+        d.height = kId1Width;
+        auto &line = d.front().add<LineElement>(QStringLiteral("rule"));
+        line.box = MmBox::fromRectF(QRectF(40, 30, 40, 2));
+        line.penWidth = 2;
+        const CardPages pages = placeCards(a6Stock(), 2);
+        QImage page(int(pages.pageSizeMm().width() * 10), int(pages.pageSizeMm().height() * 10), QImage::Format_RGB32);
+        page.setDotsPerMeterX(10000);
+        page.setDotsPerMeterY(10000);
+        RenderOptions options;
+        QRectF seen[2];
+        options.cardTransform = [&](const CardPlacement &card, const QRectF &cardMm) {
+            seen[card.record] = cardMm;
+            return card.record == 1 ? QTransform::fromTranslate(1.5, 0) : QTransform();
+        };
+        page.fill(Qt::white);
+        QPainter painter(&page);
+        paintCardPage(d, pages, 0, members(2), options, painter);
+        painter.end();
+        const auto lineStart = [&](int record) {
+            const QPointF at = pages.pages[0].cards[size_t(record)].origin + QPointF(0, 31);
+            for (int x = 0; x < page.width(); ++x)
+                if (qGray(page.pixel(x, qRound(at.y() * 10))) < 128)
+                    return x / 10.0 - at.x();
+            return -1.0;
+        };
+        QVERIFY(qAbs(lineStart(0) - 40) <= 0.15);
+        QVERIFY(qAbs(lineStart(1) - 41.5) <= 0.15);
+        QCOMPARE(seen[1], QRectF(pages.pages[0].cards[1].origin, QSizeF(85.6, 53.98)));
     }
 
     // Whole points would be 243 x 153 pt (0.13 mm too wide): every page box
