@@ -1,6 +1,7 @@
 #include "card/carddesigns.h"
 
 #include <array>
+#include <functional>
 
 namespace tessary {
 
@@ -148,6 +149,90 @@ Stock layoutStock(CardStyle style, CardPaper paper, CardMode mode, int offsetX, 
     return s;
 }
 
+namespace {
+
+// The ids of a side's rows: lines, data texts, captions.
+struct RowIds
+{
+    const char *line, *data, *caption;
+};
+
+// The seven rows of a side: a line under each used row, the data texts and
+// the captions, with the custom text options.
+void addRows(CardSide &side, const LayoutSettings &settings, const StylePlaces &places, const RowIds &ids,
+             const std::function<const CatalogueEntry *(int)> &entryOf,
+             const std::array<QString, kCardRows> &captions, double cardWidth)
+{
+    const QFont sampleFont = settings.sampleFont();
+    const QColor sampleColor = settings.sampleColor();
+    for (int i = 0; i < kCardRows; ++i) {
+        const RowPlace &r = places.rows[size_t(i)];
+        auto &line = side.add<LineElement>(QString::fromLatin1(ids.line).arg(i + 1));
+        line.box = box(r.lineFrom, r.lineY - kLineBox / 2, r.lineTo - r.lineFrom, kLineBox);
+        if (settings.custom) {
+            line.color = sampleColor;
+            line.enabled = settings.lines;
+        }
+        // A row without a field (or naming no catalogue row) prints no data
+        // and no line.
+        if (!entryOf(i))
+            line.enabled = false;
+    }
+    for (int i = 0; i < kCardRows; ++i) {
+        const RowPlace &r = places.rows[size_t(i)];
+        auto &data = side.add<DataText>(QString::fromLatin1(ids.data).arg(i + 1));
+        double left = r.textLeft;
+        if (settings.custom) {
+            left = settings.position;
+            data.font = fontOf(sampleFont, sampleColor);
+            data.font.bold = true;
+        }
+        if (const CatalogueEntry *entry = entryOf(i)) {
+            data.field = entry->fname;
+            data.dateForm = isDateColumn(entry->fname);
+        } else {
+            data.enabled = false;
+        }
+        cutAtCardEdge(data, left, r.textTop, cardWidth);
+    }
+    for (int i = 0; i < kCardRows; ++i) {
+        const RowPlace &r = places.rows[size_t(i)];
+        auto &caption = side.add<CaptionText>(QString::fromLatin1(ids.caption).arg(i + 1));
+        caption.font.pointSize = 8;
+        if (settings.custom) {
+            caption.font = CardFont{sampleFont.family(), kCustomCaptionPoints, sampleColor, true, false, false};
+            caption.enabled = settings.captions;
+        }
+        caption.text = captions[size_t(i)];
+        cutAtCardEdge(caption, r.captionLeft, r.captionTop, cardWidth);
+    }
+}
+
+void addBarcode(CardSide &side, const BarcodeElement &barcode)
+{
+    if (barcode.enabled && !barcode.field.isEmpty())
+        side.elements.push_back(barcode.clone());
+}
+
+// The back: its background over the whole card, its rows where the photo
+// leaves them room on the front (beside a landscape card's photo place, under
+// a portrait card's), and its barcode.
+CardSide backSide(const LayoutSettings &settings, double cardWidth, double cardHeight)
+{
+    CardSide back(QStringLiteral("back"));
+    auto &background = back.add<PictureElement>(QStringLiteral("backImage"));
+    background.box = box(0, 0, cardWidth, cardHeight);
+    if (settings.back.printBackground)
+        background.image = settings.back.background;
+    const StylePlaces &places = placesOf(settings.style == CardStyle::Style3 ? CardStyle::Style3 : CardStyle::Style2);
+    addRows(back, settings, places, {"backShape%1", "backText%1", "backLabel%1"},
+            [&settings](int row) { return settings.backRowEntry(row); }, settings.back.rowCaption, cardWidth);
+    addBarcode(back, settings.back.barcode);
+    return back;
+}
+
+} // namespace
+
 CardDesign layoutDesign(const LayoutSettings &settings, CardPaper paper)
 {
     const StylePlaces &places = placesOf(settings.style);
@@ -165,50 +250,11 @@ CardDesign layoutDesign(const LayoutSettings &settings, CardPaper paper)
     if (settings.printBackground)
         background.image = settings.background;
     front.add<PhotoElement>(QStringLiteral("qrPhoto")).box = MmBox::fromRectF(places.photo);
-
-    const QFont sampleFont = settings.sampleFont();
-    const QColor sampleColor = settings.sampleColor();
-    for (int i = 0; i < kCardRows; ++i) {
-        const RowPlace &r = places.rows[size_t(i)];
-        auto &line = front.add<LineElement>(QStringLiteral("QRShape%1").arg(i + 1));
-        line.box = box(r.lineFrom, r.lineY - kLineBox / 2, r.lineTo - r.lineFrom, kLineBox);
-        if (settings.custom) {
-            line.color = sampleColor;
-            line.enabled = settings.lines;
-        }
-        // A row without a field (or naming no catalogue row) prints no data
-        // and no line.
-        if (!settings.rowEntry(i))
-            line.enabled = false;
-    }
-    for (int i = 0; i < kCardRows; ++i) {
-        const RowPlace &r = places.rows[size_t(i)];
-        auto &data = front.add<DataText>(QStringLiteral("TntQRDBText%1").arg(i + 1));
-        double left = r.textLeft;
-        if (settings.custom) {
-            left = settings.position;
-            data.font = fontOf(sampleFont, sampleColor);
-            data.font.bold = true;
-        }
-        if (const CatalogueEntry *entry = settings.rowEntry(i)) {
-            data.field = entry->fname;
-            data.dateForm = isDateColumn(entry->fname);
-        } else {
-            data.enabled = false;
-        }
-        cutAtCardEdge(data, left, r.textTop, cardWidth);
-    }
-    for (int i = 0; i < kCardRows; ++i) {
-        const RowPlace &r = places.rows[size_t(i)];
-        auto &caption = front.add<CaptionText>(QStringLiteral("TntQRLabel%1").arg(i + 1));
-        caption.font.pointSize = 8;
-        if (settings.custom) {
-            caption.font = CardFont{sampleFont.family(), kCustomCaptionPoints, sampleColor, true, false, false};
-            caption.enabled = settings.captions;
-        }
-        caption.text = settings.rowCaption[size_t(i)];
-        cutAtCardEdge(caption, r.captionLeft, r.captionTop, cardWidth);
-    }
+    addRows(front, settings, places, {"QRShape%1", "TntQRDBText%1", "TntQRLabel%1"},
+            [&settings](int row) { return settings.rowEntry(row); }, settings.rowCaption, cardWidth);
+    addBarcode(front, settings.frontBarcode);
+    if (settings.printBack)
+        design.sides.push_back(backSide(settings, cardWidth, design.height.toMm()));
     return design;
 }
 

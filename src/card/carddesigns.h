@@ -32,9 +32,13 @@ Stock layoutStock(CardStyle style, CardPaper paper, CardMode mode, int offsetX, 
 // seven data texts and seven captions (ids QRImage1, qrPhoto, QRShape1..7,
 // TntQRDBText1..7, TntQRLabel1..7), placed as the style places them, with
 // the custom text options, rows not used, captions and the background when
-// it is printed. Texts are cut at the card cell's right edge. For an ID-1
-// card the card is 85.60 x 53.98 mm (turned upright for style 3) and the
-// background covers it.
+// it is printed, and the front's barcode when it is on. Texts are cut at the
+// card cell's right edge. For an ID-1 card the card is 85.60 x 53.98 mm
+// (turned upright for style 3) and the background covers it. With "Print
+// the back" a second side "back": its background over the card (backImage),
+// its seven rows (backShape1..7, backText1..7, backLabel1..7) placed as
+// style 2 places them on a landscape card and style 3 on a portrait one,
+// and its barcode when it is on.
 CardDesign layoutDesign(const LayoutSettings &settings, CardPaper paper);
 
 // The three styles as designs of the seed layout (every row in use), for

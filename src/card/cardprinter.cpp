@@ -87,26 +87,38 @@ PagePainter cardPainter(const CardJob &cards, const RenderOptions &render, const
 }
 
 // The run's options with the printer's calibration of each side: only on a
-// printer, never for a file.
-RenderOptions calibratedOptions(const CardJob &cards, const QPrinter &printer)
+// printer, never for a file. A printer that turns the back turns the whole
+// page: on a sheet each back goes where the page's turn brings its cell.
+RenderOptions calibratedOptions(const CardJob &cards, const QPrinter &printer, const PrinterSetup &setup)
 {
     RenderOptions render = cards.options;
     if (printer.outputFormat() != QPrinter::NativeFormat)
         return render;
-    const PrinterSetup setup = printerSetup(printer.printerName());
     const QPageLayout::Orientation page = cards.pages.stock.orientation;
-    render.cardTransform = [setup, page](const CardPlacement &card, const QRectF &cardMm) {
-        return setup.calibration(card.side == 0 ? PrintSide::Front : PrintSide::Back, cardMm, page);
+    const QSizeF pageMm = cards.pages.pageSizeMm();
+    const bool sheet = !cards.pages.stock.cardPrinter;
+    render.cardTransform = [setup, page, pageMm, sheet](const CardPlacement &card, const QRectF &cardMm) {
+        const PrintSide side = card.side == 0 ? PrintSide::Front : PrintSide::Back;
+        QTransform t = setup.calibration(side, cardMm, page);
+        if (sheet && side == PrintSide::Back && setup.settings.back.turned) {
+            const QPointF c = cardMm.center();
+            t *= QTransform::fromTranslate(pageMm.width() - 2 * c.x(), pageMm.height() - 2 * c.y());
+        }
+        return t;
     };
     return render;
 }
 
-void send(const CardJob &cards, QPrinter &printer, const JobOptions &options, const QTransform &placeMm,
-          QWidget *owner)
+void send(const CardJob &cards, QPrinter &printer, JobOptions options, const QTransform &placeMm, QWidget *owner)
 {
     if (!cards.title.isEmpty())
         printer.setDocName(cards.title);
-    const RenderOptions render = calibratedOptions(cards, printer);
+    const bool native = printer.outputFormat() == QPrinter::NativeFormat;
+    const PrinterSetup setup = native ? printerSetup(printer.printerName()) : PrinterSetup();
+    // Both sides: the job asks the driver for them where it can.
+    if (cards.sides() > 1 && setup.twoSided.printsBothSides())
+        options.extra.emplace_back(setup.twoSided.option, setup.twoSided.choice);
+    const RenderOptions render = calibratedOptions(cards, printer, setup);
     if (printPages(printer, cards.pageCount(), options, cardPainter(cards, render, placeMm), owner) ==
         PrintResult::Failed)
         throw Error(QStringLiteral("The cards could not be sent to the printer"));
@@ -118,6 +130,12 @@ void printOnCardPrinter(const CardJob &cards, QPrinter &printer, QWidget *owner)
     const std::optional<QPageSize> cardSize = findCardPageSize(QPrinterInfo::printerInfo(name).supportedPageSizes());
     if (!cardSize) {
         ShowErrorBox(QStringLiteral("The printer %1 has no ID-1 card size.").arg(name));
+        return;
+    }
+    if (cards.sides() > 1 && !twoSidedOption(name).printsBothSides()) {
+        if (!ConfirmYesNo(QStringLiteral("The printer %1 prints one side only. Print the fronts only?").arg(name)))
+            return;
+        printOnCardPrinter(frontsOnly(cards), printer, owner);
         return;
     }
     // The page is the driver's page as it defines it, so that no filter

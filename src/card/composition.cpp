@@ -50,22 +50,54 @@ CardJob composeCards(const CardDesign &design, const Stock &stock, std::shared_p
 {
     CardJob job;
     job.design = design;
-    job.pages = placeCards(stock, records ? records->size() : 0, int(design.sides.size()));
+    job.pages = placeCards(stock, records ? records->size() : 0, int(design.sides.size()),
+                           QSizeF(design.width.toMm(), design.height.toMm()));
     job.records = records ? std::move(records) : std::make_shared<RecordList>();
     job.title = design.name;
     return job;
 }
 
+CardJob frontsOnly(const CardJob &cards)
+{
+    CardDesign design = cards.design;
+    design.sides.resize(1);
+    CardJob fronts = cards;
+    fronts.design = design;
+    fronts.pages = placeCards(cards.pages.stock, cards.records->size(), 1,
+                              QSizeF(design.width.toMm(), design.height.toMm()));
+    return fronts;
+}
+
+QString cardProblemsMessage(const CardJob &cards, const CardProblems &problems)
+{
+    return problems.message([&cards](int record) {
+        return record >= 0 && record < cards.records->size() ? cards.records->at(record, false).text(QStringLiteral("name"))
+                                                             : QString();
+    });
+}
+
 void runCards(const CardDesign &design, const Stock &stock, const std::shared_ptr<const MemberRecords> &records,
               CardMode mode, CardOutput &output, const std::optional<Stock> &printStock)
 {
-    const CardJob cards = composeCards(design, stock, records);
+    CardProblems problems;
+    CardJob cards = composeCards(design, stock, records);
+    cards.options.problems = &problems;
     if (mode == CardMode::Print) {
         output.print(cards);
-        return;
+    } else {
+        const Stock printed = printStock.value_or(stock);
+        output.preview(cards, [&design, printed, records, &problems] {
+            CardJob job = composeCards(design, printed, records);
+            job.options.problems = &problems;
+            return job;
+        });
+        // Pages the preview never showed are laid out to find theirs.
+        for (int page = 0; page < cards.pageCount(); ++page)
+            cards.items(page, false);
     }
-    const Stock printed = printStock.value_or(stock);
-    output.preview(cards, [&design, printed, records] { return composeCards(design, printed, records); });
+    const QString message = cardProblemsMessage(cards, problems);
+    if (!message.isEmpty())
+        ShowErrorBox(message);
 }
 
 // ---------------------------------------------------------------------------

@@ -48,6 +48,7 @@ struct CardJob
     QString title;
 
     int pageCount() const { return pages.pageCount(); }
+    int sides() const { return int(design.sides.size()); }
     // What page `page` draws (see pageItems in the renderer).
     std::vector<CardItem> items(int page, bool pictures) const
     {
@@ -57,6 +58,13 @@ struct CardJob
 
 // One card per record (each of the design's sides in turn) on `stock`.
 CardJob composeCards(const CardDesign &design, const Stock &stock, std::shared_ptr<const MemberRecords> records);
+
+// The same cards without their backs.
+CardJob frontsOnly(const CardJob &cards);
+
+// The message after a run listing the members whose cards could not be
+// printed as designed (a barcode left out, and why); empty when none.
+QString cardProblemsMessage(const CardJob &cards, const CardProblems &problems);
 
 // Where a card run's pages go.
 class CardOutput
@@ -88,7 +96,8 @@ private:
 
 // The card run: the cards of `design` on `stock` for `records`, sent to
 // `output` in `mode`. A preview prints on `printStock` (the stock itself
-// when none is given).
+// when none is given). Afterwards one message lists the members whose cards
+// could not be printed as designed.
 void runCards(const CardDesign &design, const Stock &stock, const std::shared_ptr<const MemberRecords> &records,
               CardMode mode, CardOutput &output, const std::optional<Stock> &printStock = std::nullopt);
 

@@ -24,8 +24,14 @@ void writeCardDesignDocument(Connection &db, const QString &key, const QByteArra
 // or A4 from `psize`. A document that cannot be used is named in `warning`
 // and the stored paper is used.
 CardPaper storedCardPaper(Connection &db, int storedPaper, QString *warning = nullptr);
-// Stores the chosen paper in the layout's document, beside the `psize` it
-// goes with.
-void saveCardPaper(Connection &db, CardPaper paper, int storedPaper);
+// Stores what `param` cannot hold in the layout's document: the chosen
+// paper beside the `psize` it goes with, "Print the back", the back and both
+// barcodes. An unedited back background keeps its stored bytes.
+void saveLayoutDocument(Connection &db, const LayoutSettings &settings, int storedPaper);
+// Reads the back, "Print the back" and both barcodes from the layout's
+// document into `settings` (its catalogue already loaded). What is missing
+// keeps its initial state; a document that cannot be read leaves them all
+// so, and says why in `warning`.
+void loadLayoutDocument(Connection &db, LayoutSettings &settings, QString *warning = nullptr);
 
 } // namespace tessary

@@ -107,6 +107,47 @@ const CatalogueEntry *LayoutSettings::entryBySeq(int seq) const
     return nullptr;
 }
 
+const CatalogueEntry *LayoutSettings::entryAt(int position) const
+{
+    return position >= 1 && position <= catalogue.size() ? &catalogue[position - 1] : nullptr;
+}
+
+const CatalogueEntry *LayoutSettings::backRowEntry(int row) const
+{
+    return row >= 0 && row < kCardRows ? entryAt(back.rowField[size_t(row)]) : nullptr;
+}
+
+std::vector<std::pair<QString, QString>> LayoutSettings::barcodeFields() const
+{
+    std::vector<std::pair<QString, QString>> list{{QStringLiteral("staffno"), QStringLiteral("Staff Number")},
+                                                  {QStringLiteral("cardno"), QStringLiteral("Card Number")},
+                                                  {QStringLiteral("name"), QStringLiteral("Name")}};
+    for (const CatalogueEntry &e : catalogue) {
+        const bool listed = std::any_of(list.begin(), list.end(), [&](const auto &f) {
+            return f.first.compare(e.fname, Qt::CaseInsensitive) == 0;
+        });
+        if (!listed && !e.fname.isEmpty())
+            list.emplace_back(e.fname, e.dname.isEmpty() ? e.fname : e.dname);
+    }
+    return list;
+}
+
+BarcodeElement defaultBarcode(CardFace face, CardStyle style)
+{
+    BarcodeElement b;
+    b.id = face == CardFace::Front ? QStringLiteral("barcodeFront") : QStringLiteral("barcodeBack");
+    b.enabled = false;
+    b.symbology = Symbology::QrCode;
+    b.field = QStringLiteral("staffno");
+    const bool upright = style == CardStyle::Style3;
+    // The front's free strip along the top; on the back, beside the rows
+    // (landscape) or above them (portrait).
+    const QRectF box = face == CardFace::Front ? (upright ? QRectF(2, 2, 52, 14) : QRectF(50, 1, 36, 13))
+                                               : (upright ? QRectF(13, 8, 30, 30) : QRectF(61, 16, 24, 30));
+    b.box = MmBox::fromRectF(box);
+    return b;
+}
+
 const CatalogueEntry *LayoutSettings::rowEntry(int row) const
 {
     if (row < 0 || row >= kCardRows || rowField[size_t(row)] < 1)
@@ -221,6 +262,9 @@ void loadLayoutSettings(Query &param, Query &fields, LayoutSettings &settings)
     LoadComponentFromBlob(param.fieldByName(QStringLiteral("font")), settings.sample);
     // The stored height becomes a size the font dialog offers.
     settings.sample.fontHeight = sampleFontHeight(settings.sample.fontHeight);
+    // The back and the barcodes; a document that cannot be used is said
+    // when cards are printed, and they keep their initial states.
+    loadLayoutDocument(*param.connection(), settings);
 }
 
 namespace {
@@ -280,8 +324,7 @@ void saveLayoutSettings(Query &param, Query &fields, LayoutSettings &settings)
             fields.post();
         }
         const int storedPaper = std::clamp(settings.paper, kPaperMin, kPaperMax);
-        saveCardPaper(*param.connection(), settings.idCard ? CardPaper::Id1 : paperFromStored(storedPaper),
-                      storedPaper);
+        saveLayoutDocument(*param.connection(), settings, storedPaper);
         transaction.commit();
     } catch (...) {
         // A row left in edit would be posted, outside the transaction, when
@@ -292,6 +335,7 @@ void saveLayoutSettings(Query &param, Query &fields, LayoutSettings &settings)
     }
     settings.rowCaption = captions;
     settings.backgroundEdited = false;
+    settings.back.backgroundEdited = false;
 
     reloadFieldLists(param, fields, settings);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cardmodel/barcode.h"
 #include "data/records.h"
 
 #include <QColor>
@@ -71,6 +72,29 @@ struct CatalogueEntry
     bool operator==(const CatalogueEntry &) const = default;
 };
 
+// Which side of the card the layout dialog shows.
+enum class CardFace { Front = 0, Back = 1 };
+
+// A barcode of one side: off by default, QR Code of the staff number at
+// 0.33 mm a module in a box (mm on the card) that `defaultBarcode` places.
+BarcodeElement defaultBarcode(CardFace face, CardStyle style);
+
+// The back of the card: its own background, up to seven rows (field and
+// caption, a line under each used row) and a barcode. Kept in the layout's
+// design document; the front stays in `param`.
+struct BackSettings
+{
+    // Per row, the position selected in the field list (0 "NOT USED", n >= 1
+    // the n-th catalogue entry, -1 nothing selected) and its caption (the
+    // back's own, not the catalogue's).
+    std::array<int, kCardRows> rowField{0, 0, 0, 0, 0, 0, 0};
+    std::array<QString, kCardRows> rowCaption;
+    QImage background; // none: the back prints on white
+    bool backgroundEdited = false;
+    bool printBackground = true;
+    BarcodeElement barcode = defaultBarcode(CardFace::Back, CardStyle::Style1);
+};
+
 // The card layout as a plain value: what the layout dialog edits and what
 // composition reads. Defaults are the initial states that hold for anything
 // not (yet) loaded.
@@ -106,6 +130,24 @@ struct LayoutSettings
     int alignment = 0; // carried from loading to saving only
     int offsetX = 0;   // tenths of a millimetre, -20 ... 20
     int offsetY = 0;   // tenths of a millimetre, -30 ... 30
+
+    // "Print the back": off, the cards print exactly as the front alone.
+    bool printBack = false;
+    BackSettings back;
+    BarcodeElement frontBarcode = defaultBarcode(CardFace::Front, CardStyle::Style1);
+
+    // A face's barcode.
+    BarcodeElement &barcode(CardFace face) { return face == CardFace::Front ? frontBarcode : back.barcode; }
+    const BarcodeElement &barcode(CardFace face) const { return face == CardFace::Front ? frontBarcode : back.barcode; }
+    // The catalogue entry at position `position` of the field list (1 is
+    // the first entry); nullptr for 0, -1 or a position past the list.
+    const CatalogueEntry *entryAt(int position) const;
+    // The catalogue entry a back row shows, as rowEntry for the front.
+    const CatalogueEntry *backRowEntry(int row) const;
+    // The member fields a barcode may encode, as (column, display name): the
+    // staff number, the card number and the name, then every catalogue
+    // field not among them.
+    std::vector<std::pair<QString, QString>> barcodeFields() const;
 
     // The catalogue entry a row shows; nullptr when the row is not used, has
     // nothing selected or names no catalogue row.

@@ -29,8 +29,6 @@ CardElement *CardSide::find(const QString &id) const
     return nullptr;
 }
 
-namespace {
-
 QJsonObject elementToJson(const CardElement &e)
 {
     QJsonObject json{{QStringLiteral("kind"), e.kind()},
@@ -78,8 +76,6 @@ std::unique_ptr<CardElement> elementFromJson(const QJsonObject &json, const QStr
         return nullptr;
     return element;
 }
-
-} // namespace
 
 QJsonObject CardDesign::toJson() const
 {

@@ -81,6 +81,13 @@ QByteArray writeDesignDocument(const DesignDocument &document);
 // `error`.
 DesignReadResult readDesignDocument(const QByteArray &bytes);
 
+// One element as JSON (its kind, id, box, whether enabled, and its own
+// properties), and back. Reading skips, naming it in `skipped` after
+// `where`, an element of an unknown kind, without a box or a negative one,
+// or that its kind cannot use.
+QJsonObject elementToJson(const CardElement &element);
+std::unique_ptr<CardElement> elementFromJson(const QJsonObject &json, const QString &where, QStringList &skipped);
+
 // A design read from a JSON object (the "design" part of a document).
 std::optional<CardDesign> designFromJson(const QJsonObject &json, QStringList &skipped);
 

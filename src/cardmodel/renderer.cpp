@@ -18,29 +18,51 @@ int CardPages::cardCount() const
     return n;
 }
 
-CardPages placeCards(const Stock &stock, int count, int sides)
+QPointF mirroredCardOrigin(const QSizeF &pageMm, QPointF front, const QSizeF &cardMm)
+{
+    if (pageMm.height() >= pageMm.width())
+        return QPointF(roundToHundredths(pageMm.width() - front.x() - cardMm.width()), front.y());
+    return QPointF(front.x(), roundToHundredths(pageMm.height() - front.y() - cardMm.height()));
+}
+
+CardPages placeCards(const Stock &stock, int count, int sides, QSizeF cardMm)
 {
     CardPages out;
     out.stock = stock;
     out.pages.emplace_back();
     const int perPage = std::max(1, stock.cardsPerPage());
     const int rows = std::max(1, stock.rows);
+    if (cardMm.isEmpty())
+        cardMm = QSizeF(stock.cellWidth.toMm(), stock.cellHeight.toMm());
+    const QSizeF page = stock.pageSizeMm();
+    // The backs of the page of fronts just filled.
+    const auto addBacks = [&] {
+        if (sides < 2 || out.pages.back().cards.empty())
+            return;
+        CardPage backs;
+        backs.side = 1;
+        for (const CardPlacement &front : out.pages.back().cards)
+            backs.cards.push_back(
+                CardPlacement{front.record, 1, mirroredCardOrigin(page, front.origin, cardMm), front.column});
+        out.pages.push_back(std::move(backs));
+    };
     int cell = 0;
-    for (int record = 0; record < count; ++record)
-        for (int side = 0; side < std::max(1, sides); ++side) {
-            if (cell == perPage) {
-                out.pages.emplace_back();
-                cell = 0;
-            }
-            const int column = cell / rows;
-            const int row = cell % rows;
-            // Whole hundredths, each reckoned from the origin, so that
-            // rounding does not add up across cells.
-            const QPointF origin(roundToHundredths(stock.originX.toMm() + column * stock.pitchX.toMm()),
-                                 roundToHundredths(stock.originY.toMm()) + row * roundToHundredths(stock.pitchY.toMm()));
-            out.pages.back().cards.push_back(CardPlacement{record, side, origin, column});
-            ++cell;
+    for (int record = 0; record < count; ++record) {
+        if (cell == perPage) {
+            addBacks();
+            out.pages.emplace_back();
+            cell = 0;
         }
+        const int column = cell / rows;
+        const int row = cell % rows;
+        // Whole hundredths, each reckoned from the origin, so that rounding
+        // does not add up across cells.
+        const QPointF origin(roundToHundredths(stock.originX.toMm() + column * stock.pitchX.toMm()),
+                             roundToHundredths(stock.originY.toMm()) + row * roundToHundredths(stock.pitchY.toMm()));
+        out.pages.back().cards.push_back(CardPlacement{record, 0, origin, column});
+        ++cell;
+    }
+    addBacks();
     return out;
 }
 

@@ -29,6 +29,7 @@ struct CardPlacement
 
 struct CardPage
 {
+    int side = 0; // the side its cards show: 0 the fronts, 1 the backs
     std::vector<CardPlacement> cards;
 };
 
@@ -43,9 +44,19 @@ struct CardPages
     QSizeF pageSizeMm() const { return stock.pageSizeMm(); }
 };
 
-// Cards of `count` records, each record's sides in turn, cell by cell: down
-// a column, then the next column, then a new page.
-CardPages placeCards(const Stock &stock, int count, int sides = 1);
+// Cards of `count` records, cell by cell: down a column, then the next
+// column, then a new page. With two sides each page of fronts is followed by
+// a page of the same cards' backs, each in the cell that lies behind its
+// front when the sheet is turned over on its long edge (the page's
+// long edge as laid out: a page taller than wide is mirrored left to right,
+// a wider one top to bottom), so N pages of fronts give 2N pages. `cardMm`
+// is the card's size within its cell (the cell's size when empty); a card
+// that fills its page (a card printer's) simply alternates front and back.
+CardPages placeCards(const Stock &stock, int count, int sides = 1, QSizeF cardMm = QSizeF());
+
+// Where the back of a card whose front stands at `front` lies on the page
+// that follows it: the card turned over with the sheet on its long edge.
+QPointF mirroredCardOrigin(const QSizeF &pageMm, QPointF front, const QSizeF &cardMm);
 
 struct RenderOptions
 {
