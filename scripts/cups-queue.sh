@@ -125,7 +125,7 @@ CONF
         -e '/^\*PaperDimension A5\//a *PaperDimension A6/A6: "297 420"' \
         "$PPD_SOURCE" > "$ppd"
     # The card queue's PPD: an ID-1 card size named as card drivers name it,
-    # and its default.
+    # its default, and a duplex option.
     cardppd="$dir/tessary-card.ppd"
     sed -e '/^\*PageSize A5\//a *PageSize CR80/CR80: "<</PageSize[153.6 241.5]/ImagingBBox null>>setpagedevice"' \
         -e '/^\*PageRegion A5\//a *PageRegion CR80/CR80: "<</PageSize[153.6 241.5]/ImagingBBox null>>setpagedevice"' \
@@ -135,6 +135,15 @@ CONF
         -e 's/^\*DefaultImageableArea: .*/*DefaultImageableArea: CR80/' \
         -e 's/^\*DefaultPaperDimension: .*/*DefaultPaperDimension: CR80/' \
         "$PPD_SOURCE" > "$cardppd"
+    # Card printers print both sides through the standard Duplex option.
+    cat >> "$cardppd" <<'PPD'
+*OpenUI *Duplex/2-Sided Printing: PickOne
+*OrderDependency: 50 AnySetup *Duplex
+*DefaultDuplex: None
+*Duplex None/Off: "<</Duplex false>>setpagedevice"
+*Duplex DuplexNoTumble/Long Edge: "<</Duplex true/Tumble false>>setpagedevice"
+*CloseUI: *Duplex
+PPD
 
     "$CUPSD" -f -c "$dir/conf/cupsd.conf" -s "$dir/conf/cups-files.conf" > "$dir/logs/cupsd.out" 2>&1 &
     echo $! > "$dir/cupsd.pid"

@@ -141,9 +141,9 @@ void backFromJson(const QJsonObject &json, LayoutSettings &settings, QStringList
         const QJsonObject row = rows.at(i).toObject();
         const QString field = row.value(QStringLiteral("field")).toString();
         int position = 0;
-        for (qsizetype n = 0; n < settings.catalogue.size() && !field.isEmpty(); ++n)
-            if (settings.catalogue[n].fname.compare(field, Qt::CaseInsensitive) == 0) {
-                position = int(n) + 1;
+        for (const CatalogueEntry &e : settings.catalogue)
+            if (!field.isEmpty() && e.fname.compare(field, Qt::CaseInsensitive) == 0) {
+                position = e.seq;
                 break;
             }
         if (!field.isEmpty() && position == 0)

@@ -109,7 +109,8 @@ const CatalogueEntry *LayoutSettings::entryBySeq(int seq) const
 
 const CatalogueEntry *LayoutSettings::entryAt(int position) const
 {
-    return position >= 1 && position <= catalogue.size() ? &catalogue[position - 1] : nullptr;
+    // As the front's rows: the list's positions are the catalogue's numbers.
+    return position >= 1 ? entryBySeq(position) : nullptr;
 }
 
 const CatalogueEntry *LayoutSettings::backRowEntry(int row) const

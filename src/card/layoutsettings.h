@@ -139,8 +139,9 @@ struct LayoutSettings
     // A face's barcode.
     BarcodeElement &barcode(CardFace face) { return face == CardFace::Front ? frontBarcode : back.barcode; }
     const BarcodeElement &barcode(CardFace face) const { return face == CardFace::Front ? frontBarcode : back.barcode; }
-    // The catalogue entry at position `position` of the field list (1 is
-    // the first entry); nullptr for 0, -1 or a position past the list.
+    // The catalogue entry at position `position` of the field list (the
+    // entry numbered so, as for the front's rows); nullptr for 0, -1 or a
+    // number the catalogue does not have.
     const CatalogueEntry *entryAt(int position) const;
     // The catalogue entry a back row shows, as rowEntry for the front.
     const CatalogueEntry *backRowEntry(int row) const;

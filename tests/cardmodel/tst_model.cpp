@@ -14,6 +14,8 @@
 
 using namespace tessary;
 
+Q_DECLARE_METATYPE(tessary::Stock)
+
 namespace {
 
 CardDesign sampleDesign()
@@ -136,9 +138,67 @@ private slots:
         QCOMPARE(sixth.column, 1);
         QCOMPARE(sixth.origin, QPointF(110, 8.5));
         QCOMPARE(pages.pages[1].cards[1].origin, QPointF(12, 64.5));
-        // Nothing to print: one blank page; two sides: two cells a member.
+        // Nothing to print: one blank page.
         QCOMPARE(placeCards(a6Stock(), 0).pageCount(), 1);
-        QCOMPARE(placeCards(id1Stock(), 3, 2).pageCount(), 6);
+    }
+
+    // Each page of fronts is followed by the backs of the same members, each
+    // in the cell behind its front once the sheet is turned over on its long
+    // edge: mirrored left to right on an upright page, top to bottom on a
+    // wider one. A card printer's page alternates front and back.
+    void backsFollowTheirFrontsInTheMirroredCell_data()
+    {
+        QTest::addColumn<Stock>("stock");
+        QTest::addColumn<QSizeF>("card");
+        QTest::addColumn<int>("members");
+        QTest::addColumn<QList<int>>("pageSides");
+        QTest::addColumn<QPointF>("front"); // of the last member
+        QTest::addColumn<QPointF>("back");
+        Stock shifted = a4Stock();
+        shifted.originX = Distance::mm(13);
+        Stock landscape = a6Stock(); // style 3 prints portrait cards on a landscape A6
+        landscape.orientation = QPageLayout::Landscape;
+        landscape.cellWidth = Distance::mm(56);
+        landscape.cellHeight = Distance::mm(88);
+        landscape.columns = 2;
+        landscape.rows = 1;
+        landscape.originX = Distance::mm(13.5);
+        landscape.originY = Distance::mm(9.5);
+        landscape.pitchX = Distance::mm(65);
+        QTest::newRow("A4, 12 members") << a4Stock() << QSizeF(88, 56) << 12 << QList<int>{0, 1, 0, 1}
+                                        << QPointF(12, 64.5) << QPointF(110, 64.5);
+        QTest::newRow("A4 moved 1 mm right") << shifted << QSizeF(88, 56) << 6 << QList<int>{0, 1}
+                                             << QPointF(111, 8.5) << QPointF(11, 8.5);
+        QTest::newRow("A6, card shorter than its cell") << a6Stock() << QSizeF(88, 56) << 2 << QList<int>{0, 1}
+                                                        << QPointF(8.5, 78.5) << QPointF(8.5, 78.5);
+        QTest::newRow("landscape A6 moved 1 mm down") << landscape << QSizeF(56, 88) << 2 << QList<int>{0, 1}
+                                                      << QPointF(78.5, 9.5) << QPointF(78.5, 7.5);
+        QTest::newRow("ID-1 cards") << id1Stock() << QSizeF() << 3 << QList<int>{0, 1, 0, 1, 0, 1} << QPointF()
+                                    << QPointF();
+    }
+
+    void backsFollowTheirFrontsInTheMirroredCell()
+    {
+        QFETCH(Stock, stock);
+        QFETCH(QSizeF, card);
+        QFETCH(int, members);
+        QFETCH(QList<int>, pageSides);
+        const CardPages pages = placeCards(stock, members, 2, card);
+        QList<int> sides;
+        for (const CardPage &p : pages.pages) {
+            sides << p.side;
+            for (const CardPlacement &c : p.cards)
+                QCOMPARE(c.side, p.side);
+        }
+        QCOMPARE(sides, pageSides);
+        // The last pair of pages holds the same members in the same order.
+        const CardPage &fronts = pages.pages[pages.pages.size() - 2];
+        const CardPage &backs = pages.pages.back();
+        QCOMPARE(backs.cards.size(), fronts.cards.size());
+        for (size_t i = 0; i < fronts.cards.size(); ++i)
+            QCOMPARE(backs.cards[i].record, fronts.cards[i].record);
+        QTEST(fronts.cards.back().origin, "front");
+        QTEST(backs.cards.back().origin, "back");
     }
 
     void designsReadBackEqual()
