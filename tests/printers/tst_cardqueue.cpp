@@ -4,6 +4,7 @@
 // card's job waits in it and its options and spooled pages can be read.
 
 #include "printers/calibrationcard.h"
+#include "report/cupsjob.h"
 #include "report/printqueue.h"
 
 #include <QDir>
@@ -39,25 +40,6 @@ QByteArray cardPpd()
 *Duplex DuplexNoTumble/Long Edge: "<</Duplex true/Tumble false>>setpagedevice"
 *CloseUI: *Duplex
 )PPD";
-}
-
-// The job's attributes as the scheduler holds them.
-QMap<QByteArray, QByteArray> jobAttributes(int job)
-{
-    ipp_t *request = ippNewRequest(IPP_OP_GET_JOB_ATTRIBUTES);
-    const QByteArray uri = "ipp://localhost/jobs/" + QByteArray::number(job);
-    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "job-uri", nullptr, uri.constData());
-    ipp_t *response = cupsDoRequest(CUPS_HTTP_DEFAULT, request, "/");
-    QMap<QByteArray, QByteArray> attributes;
-    for (ipp_attribute_t *a = ippFirstAttribute(response); a; a = ippNextAttribute(response)) {
-        if (ippGetName(a) && ippGetGroupTag(a) == IPP_TAG_JOB) {
-            char value[1024];
-            ippAttributeString(a, value, sizeof value);
-            attributes.insert(ippGetName(a), value);
-        }
-    }
-    ippDelete(response);
-    return attributes;
 }
 
 } // namespace
