@@ -2,9 +2,11 @@
 
 #include "data/errors.h"
 #include "data/prompts.h"
+#include "printers/calibrationcard.h"
 #include "printers/printersettings.h"
 #include "report/output.h"
 #include "report/printing.h"
+#include "report/spool.h"
 
 #include <QFile>
 #include <QPagedPaintDevice>
@@ -16,19 +18,6 @@
 namespace tessary {
 
 namespace {
-
-// How far a printer's page may differ from an ID-1 card and still be one.
-constexpr double kCardSizeTolerance = 1.5; // mm
-
-bool nearCardSize(const QSizeF &mm)
-{
-    const QSizeF card(kId1Length.toMm(), kId1Width.toMm());
-    for (const QSizeF &s : {mm, mm.transposed()})
-        if (std::abs(s.width() - card.width()) <= kCardSizeTolerance &&
-            std::abs(s.height() - card.height()) <= kCardSizeTolerance)
-            return true;
-    return false;
-}
 
 // The driver's own size of `size` in points (upright as defined): the one of
 // the sizes CUPS announces for the queue (to 0.01 mm) that Qt rounded to
@@ -116,8 +105,10 @@ void send(const CardJob &cards, QPrinter &printer, JobOptions options, const QTr
     const bool native = printer.outputFormat() == QPrinter::NativeFormat;
     const PrinterSetup setup = native ? printerSetup(printer.printerName()) : PrinterSetup();
     // Both sides: the job asks the driver for them where it can.
-    if (cards.sides() > 1 && setup.twoSided.printsBothSides())
+    if (cards.sides() > 1 && setup.twoSided.printsBothSides()) {
         options.extra.emplace_back(setup.twoSided.option, setup.twoSided.choice);
+        options.bothSides = true;
+    }
     const RenderOptions render = calibratedOptions(cards, printer, setup);
     if (printPages(printer, cards.pageCount(), options, cardPainter(cards, render, placeMm), owner) ==
         PrintResult::Failed)
@@ -127,7 +118,7 @@ void send(const CardJob &cards, QPrinter &printer, JobOptions options, const QTr
 void printOnCardPrinter(const CardJob &cards, QPrinter &printer, QWidget *owner)
 {
     const QString name = printer.printerName();
-    const std::optional<QPageSize> cardSize = findCardPageSize(QPrinterInfo::printerInfo(name).supportedPageSizes());
+    const std::optional<QPageSize> cardSize = cardStockSize(QPrinterInfo::printerInfo(name).supportedPageSizes());
     if (!cardSize) {
         ShowErrorBox(QStringLiteral("The printer %1 has no ID-1 card size.").arg(name));
         return;
@@ -167,41 +158,6 @@ void printOnCardPrinter(const CardJob &cards, QPrinter &printer, QWidget *owner)
 }
 
 } // namespace
-
-const QStringList &cardPageSizeNames()
-{
-    static const QStringList kNames = {QStringLiteral("CR80"), QStringLiteral("1XCR80"), QStringLiteral("w155h244"),
-                                       QStringLiteral("Card")};
-    return kNames;
-}
-
-std::optional<QPageSize> findCardPageSize(const QList<QPageSize> &sizes)
-{
-    for (const QString &wanted : cardPageSizeNames())
-        for (const QPageSize &size : sizes)
-            if (size.key().compare(wanted, Qt::CaseInsensitive) == 0 ||
-                size.name().compare(wanted, Qt::CaseInsensitive) == 0)
-                return size;
-    for (const QPageSize &size : sizes)
-        if (size.isValid() && nearCardSize(size.size(QPageSize::Millimeter)))
-            return size;
-    return std::nullopt;
-}
-
-bool setUpPrinterPage(QPrinter &printer, const QPageLayout &layout)
-{
-    bool ok = printer.setPageLayout(layout);
-    if (!ok) {
-        // Queues with hardware margins refuse a zero-margin layout whole;
-        // the size and orientation alone are taken.
-        ok = printer.setPageSize(layout.pageSize());
-        ok = printer.setPageOrientation(layout.orientation()) && ok;
-    }
-    // A page layout resets full-page mode: set it after, then the margins.
-    printer.setFullPage(true);
-    ok = printer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter) && ok;
-    return ok && printer.fullPage();
-}
 
 void printCards(const CardJob &cards, QPrinter &printer, QWidget *owner)
 {

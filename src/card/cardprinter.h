@@ -2,8 +2,8 @@
 
 // Card pages to a printer or a PDF file. Sheets (A6, A4) print at the
 // sheet's own size from its corner; ID-1 cards print one per page at the
-// printer's own card size, centred on the driver's page, with the job
-// asking CUPS not to scale.
+// printer's own card size (cardStockSize), centred on the driver's page,
+// with the job asking CUPS not to scale.
 
 #include "card/composition.h"
 #include "report/preview.h"
@@ -16,19 +16,6 @@
 class QPrinter;
 
 namespace tessary {
-
-// The names card-printer drivers give the ID-1 page.
-const QStringList &cardPageSizeNames();
-
-// The printer's card size among its page sizes: one named as card drivers
-// name it, else one within 1.5 mm of 85.60 x 53.98 mm either way round.
-// Nothing when it offers none (a custom size never counts).
-std::optional<QPageSize> findCardPageSize(const QList<QPageSize> &sizes);
-
-// Sets `printer` up for `layout`: the page layout, then full page and zero
-// margins (on a queue whose margins refuse a zero-margin layout, the size,
-// orientation and margins one by one). False when any step is refused.
-bool setUpPrinterPage(QPrinter &printer, const QPageLayout &layout);
 
 // Prints the cards on `printer`. A card run on an ID-1 stock needs a printer
 // with a card size: without one "The printer <name> has no ID-1 card size."

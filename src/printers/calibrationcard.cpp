@@ -1,7 +1,9 @@
 #include "printers/calibrationcard.h"
 
 #include "data/errors.h"
+#include "cardmodel/renderer.h"
 #include "data/settings.h"
+#include "report/spool.h"
 
 #include <QFile>
 #include <QFontMetricsF>
@@ -11,7 +13,6 @@
 #include <QPrinterInfo>
 #include <QTemporaryDir>
 
-#include <cups/cups.h>
 
 #include <cmath>
 
@@ -143,18 +144,25 @@ void paintCalibrationCard(QPainter &painter, const QRectF &cardMm, PrintSide sid
     painter.restore();
 }
 
+const QStringList &cardPageSizeNames()
+{
+    static const QStringList kNames = {QStringLiteral("CR80"), QStringLiteral("1XCR80"), QStringLiteral("w155h244"),
+                                       QStringLiteral("Card")};
+    return kNames;
+}
+
 std::optional<QPageSize> cardStockSize(const QList<QPageSize> &sizes)
 {
-    static const QStringList names{QStringLiteral("CR80"), QStringLiteral("1XCR80"), QStringLiteral("w155h244"),
-                                   QStringLiteral("Card")};
-    for (const QString &name : names)
+    for (const QString &name : cardPageSizeNames())
         for (const QPageSize &size : sizes)
             if (size.key().compare(name, Qt::CaseInsensitive) == 0 ||
                 size.name().compare(name, Qt::CaseInsensitive) == 0)
                 return size;
     for (const QPageSize &size : sizes) {
+        if (!size.isValid())
+            continue;
         const QSizeF mm = size.size(QPageSize::Millimeter);
-        const auto near = [](double a, double b) { return std::abs(a - b) <= 1.5; };
+        const auto near = [](double a, double b) { return std::abs(a - b) <= kCardSizeTolerance; };
         if ((near(mm.width(), kCardWidthMm) && near(mm.height(), kCardHeightMm)) ||
             (near(mm.width(), kCardHeightMm) && near(mm.height(), kCardWidthMm)))
             return size;
@@ -174,14 +182,13 @@ CalibrationSheet calibrationSheet(const std::optional<QPageSize> &cardSize, Shee
         sheet.front = QRectF(QPointF((page.width() - card.width()) / 2, (page.height() - card.height()) / 2), card);
         sheet.back = sheet.front;
     } else {
-        // The first card cell of the sheets the cards print on.
-        const bool a4 = paper == SheetPaper::A4;
-        const QPageSize size(a4 ? QPageSize::A4 : QPageSize::A6);
-        sheet.layout = QPageLayout(size, QPageLayout::Portrait, QMarginsF(), QPageLayout::Millimeter);
-        sheet.media = size.key().toUtf8();
-        const double width = size.size(QPageSize::Millimeter).width();
-        sheet.front = QRectF(a4 ? QPointF(12, 8.5) : QPointF(8.5, 13.5), card);
-        sheet.back = QRectF(QPointF(width - sheet.front.right(), sheet.front.top()), card);
+        // The first card cell of the sheets the cards print on, and the
+        // cell behind it.
+        const Stock stock = paper == SheetPaper::A4 ? a4Stock() : a6Stock();
+        sheet.layout = stock.qPageLayout();
+        sheet.media = stock.qPageSize().key().toUtf8();
+        sheet.front = QRectF(QPointF(stock.originX.toMm(), stock.originY.toMm()), card);
+        sheet.back = QRectF(mirroredCardOrigin(stock.pageSizeMm(), sheet.front.topLeft(), card), card);
     }
     sheet.layout.setMode(QPageLayout::FullPageMode);
     return sheet;
@@ -238,14 +245,6 @@ bool fail(QString *error, const QString &message)
     return false;
 }
 
-bool setUpPage(QPrinter &printer, const QPageLayout &layout)
-{
-    const bool ok = printer.setPageSize(layout.pageSize()) && printer.setPageOrientation(layout.orientation()) &&
-                    printer.setPageMargins(QMarginsF(), QPageLayout::Millimeter);
-    printer.setFullPage(true);
-    return ok;
-}
-
 } // namespace
 
 bool printCalibrationCard(const QString &queue, SheetPaper paper, QString *error)
@@ -260,7 +259,7 @@ bool printCalibrationCard(const QString &queue, SheetPaper paper, const PrinterS
         return fail(error, QStringLiteral("The printer %1 is not installed.").arg(queue));
     const CalibrationSheet sheet = calibrationSheet(cardStockSize(info.supportedPageSizes()), paper);
     QPrinter printer(info, QPrinter::HighResolution);
-    if (!setUpPage(printer, sheet.layout))
+    if (!setUpPrinterPage(printer, sheet.layout))
         return fail(error, QStringLiteral("The printer %1 refuses the page %2.").arg(queue, sheet.layout.pageSize().name()));
     printer.setDocName(QStringLiteral("Calibration card"));
     // Painted into a file of our own and queued with the options below.
@@ -272,16 +271,10 @@ bool printCalibrationCard(const QString &queue, SheetPaper paper, const PrinterS
     if (!paintCalibrationPages(printer, sheet, &setup.settings, queue))
         return fail(error, QStringLiteral("The calibration card cannot be printed on %1.").arg(queue));
 
-    const auto options = cardJobOptions(sheet.media, setup.twoSided);
-    std::vector<cups_option_t> cupsOptions;
-    for (const auto &[name, value] : options)
-        cupsOptions.push_back(cups_option_t{const_cast<char *>(name.constData()), const_cast<char *>(value.constData())});
-    const QByteArray name = queue.section(QLatin1Char('/'), 0, 0).toLocal8Bit();
-    const int job = cupsPrintFile(name.constData(), QFile::encodeName(file).constData(), "Calibration card",
-                                  int(cupsOptions.size()), cupsOptions.data());
-    if (job <= 0)
-        return fail(error, QStringLiteral("The calibration card cannot be printed on %1: %2")
-                               .arg(queue, QString::fromLocal8Bit(cupsLastErrorString())));
+    QString reason;
+    if (!queuePrintFile(queue, file, QStringLiteral("Calibration card"), cardJobOptions(sheet.media, setup.twoSided),
+                        &reason))
+        return fail(error, QStringLiteral("The calibration card cannot be printed on %1: %2").arg(queue, reason));
     return true;
 }
 

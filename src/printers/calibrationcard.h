@@ -32,9 +32,13 @@ inline constexpr double kCalibrationLineMm = 0.1;
 // edge is the card's edge. `note` is printed under the side's name.
 void paintCalibrationCard(QPainter &painter, const QRectF &cardMm, PrintSide side, const QString &note = QString());
 
-// The printer's card size among its page sizes: a size keyed or named as card
-// drivers name the ID-1 page (CR80, 1XCR80, w155h244, Card), else one within
-// 1.5 mm of 85.60 x 53.98 mm either way round. Nothing when none fits.
+// How far a printer's page may differ from an ID-1 card and still be one.
+inline constexpr double kCardSizeTolerance = 1.5; // mm
+// The names card-printer drivers give the ID-1 page: CR80, 1XCR80, w155h244, Card.
+const QStringList &cardPageSizeNames();
+// The printer's card size among its page sizes: the first keyed or named as
+// card drivers name the ID-1 page, else one within 1.5 mm of 85.60 x 53.98
+// mm either way round. Nothing when none fits.
 std::optional<QPageSize> cardStockSize(const QList<QPageSize> &sizes);
 
 enum class SheetPaper { A6, A4 };

@@ -1,6 +1,7 @@
 #include "report/printing.h"
 
 #include "report/output.h"
+#include "report/spool.h"
 
 #include "data/quietevents.h"
 
@@ -13,8 +14,6 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QVBoxLayout>
-
-#include <cups/cups.h>
 
 #include <vector>
 
@@ -57,24 +56,19 @@ namespace {
 // never reaches the queue.
 bool queueFile(const QPrinter &printer, const JobOptions &job, const QString &file, const QString &title)
 {
-    std::vector<std::pair<QByteArray, QByteArray>> options;
+    PrintJobOptions options;
     if (!job.media.isEmpty())
         options.emplace_back("media", job.media);
-    options.emplace_back("sides", "one-sided");
+    // One side unless the job asks the driver for both.
+    if (!job.bothSides)
+        options.emplace_back("sides", "one-sided");
     if (job.landscape)
         options.emplace_back("landscape", "");
     if (printer.copyCount() > 1)
         options.emplace_back("copies", QByteArray::number(printer.copyCount()));
     for (const auto &option : job.extra)
         options.push_back(option);
-    std::vector<cups_option_t> cupsOptions;
-    for (auto &[name, value] : options)
-        cupsOptions.push_back(cups_option_t{name.data(), value.data()});
-    // The queue's own name, without an instance part ("queue/instance").
-    const QByteArray queue = printer.printerName().section(QLatin1Char('/'), 0, 0).toLocal8Bit();
-    const int jobId = cupsPrintFile(queue.constData(), QFile::encodeName(file).constData(),
-                                    title.toLocal8Bit().constData(), int(cupsOptions.size()), cupsOptions.data());
-    return jobId > 0;
+    return queuePrintFile(printer.printerName(), file, title, options) > 0;
 }
 
 } // namespace

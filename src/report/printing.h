@@ -69,6 +69,9 @@ struct JobOptions
     bool landscape = false;
     // Further options, e.g. {"print-scaling", "none"}.
     std::vector<std::pair<QByteArray, QByteArray>> extra;
+    // The job asks for both sides through an option of `extra` (then no
+    // "sides=one-sided" is sent).
+    bool bothSides = false;
     // Called with the painted job's file before it is queued; false stops
     // the job (it then fails).
     std::function<bool(const QString &file)> beforeQueue;

@@ -1,7 +1,7 @@
 // The stored layout as designs and stocks: the built-in designs as
 // documents, the paper choice kept in the carddesign table (ID-1 beside A6
 // and A4, with param untouched), documents that cannot be used, a database
-// without the table, ID-1 card runs and the printer's card size.
+// without the table, ID-1 card runs, and the back and barcodes.
 
 #include "cardfixture.h"
 
@@ -53,11 +53,6 @@ Run printStored(testing::CardDb &db, bool preview = false)
         TFmLayout(*db.ds).CardRun(CardMode::Print, out);
     }
     return std::move(out.runs.at(0));
-}
-
-QPageSize pageOf(const char *key, QSizeF points)
-{
-    return QPageSize(points, QPageSize::Point, QString::fromLatin1(key), QPageSize::ExactMatch);
 }
 
 } // namespace
@@ -300,31 +295,6 @@ private slots:
         QVERIFY(db.ds->src.engine().hasTable(QStringLiteral("carddesign")));
         QCOMPARE_MM(printStored(db).layout.pageSize().width(), 85.6);
         QVERIFY(p->asked.empty());
-    }
-
-    void printerCardSize_data()
-    {
-        QTest::addColumn<QList<QPageSize>>("sizes");
-        QTest::addColumn<QString>("found");
-        const QPageSize a4(QPageSize::A4);
-        QTest::newRow("CR80") << QList<QPageSize>{a4, pageOf("CR80", {241.5, 153.6})} << QStringLiteral("CR80");
-        QTest::newRow("1XCR80") << QList<QPageSize>{pageOf("1XCR80", {154, 243.8}), a4} << QStringLiteral("1XCR80");
-        QTest::newRow("gutenprint") << QList<QPageSize>{pageOf("w155h244", {161.28, 243.84})}
-                                    << QStringLiteral("w155h244");
-        QTest::newRow("by size, turned") << QList<QPageSize>{a4, pageOf("Badge", {154.5, 243.5})}
-                                         << QStringLiteral("Badge");
-        QTest::newRow("named first") << QList<QPageSize>{pageOf("Near", {153, 243}), pageOf("Card", {243.8, 155.5})}
-                                     << QStringLiteral("Card");
-        QTest::newRow("2 mm off is none") << QList<QPageSize>{pageOf("Big", {248, 158.7})} << QString();
-        QTest::newRow("sheets only") << QList<QPageSize>{a4, QPageSize(QPageSize::A6)} << QString();
-    }
-
-    void printerCardSize()
-    {
-        QFETCH(QList<QPageSize>, sizes);
-        QFETCH(QString, found);
-        const std::optional<QPageSize> size = findCardPageSize(sizes);
-        QCOMPARE(size ? size->name() : QString(), found);
     }
 };
 

@@ -72,6 +72,9 @@ void TestCalibrationCard::cardSizeOfThePrinter_data()
     QTest::newRow("name first") << QList{size(153, 243, "Near"), size(154, 243.8, "1XCR80")} << QStringLiteral("1XCR80");
     QTest::newRow("within 1.5 mm") << QList{a4, size(w + 3, h - 3, "Wide")} << QStringLiteral("Wide");
     QTest::newRow("1.9 mm off") << QList{size(h + 5.5, w, "Off")} << QString();
+    QTest::newRow("by size, turned") << QList{a4, size(154.5, 243.5, "Badge")} << QStringLiteral("Badge");
+    QTest::newRow("Card named first") << QList{size(153, 243, "Near"), size(243.8, 155.5, "Card")} << QStringLiteral("Card");
+    QTest::newRow("sheets only") << QList{a4, a6} << QString();
 }
 
 void TestCalibrationCard::cardSizeOfThePrinter()
