@@ -120,7 +120,7 @@ void TFmLayout::bCaptionClick(int row)
         prompts().inputText(QStringLiteral("Change caption name"), current, kCaptionMaxLength, current);
     if (!entered)
         return;
-    settings.rowCaption[size_t(row)] = *entered;
+    shown().rowCaption[size_t(row)] = *entered;
     button->setText(*entered);
     button->setAccessibleName(entered->isEmpty() ? QStringLiteral("Caption of row %1").arg(row + 1) : *entered);
 }
@@ -128,12 +128,36 @@ void TFmLayout::bCaptionClick(int row)
 void TFmLayout::lstFieldChange(int row)
 {
     if (!m_showing)
-        settings.rowField[size_t(row)] = lstField[size_t(row)]->currentIndex();
+        shown().rowField[size_t(row)] = lstField[size_t(row)]->currentIndex();
+}
+
+TFmLayout::FaceValues TFmLayout::shown()
+{
+    if (m_face == CardFace::Back) {
+        BackSettings &b = settings.back;
+        return {b.rowField, b.rowCaption, b.background, b.backgroundEdited, b.printBackground, b.barcode};
+    }
+    return {settings.rowField,         settings.rowCaption,      settings.background,
+            settings.backgroundEdited, settings.printBackground, settings.frontBarcode};
+}
+
+void TFmLayout::ShowFace(CardFace side)
+{
+    m_face = side;
+    ShowSettings();
 }
 
 void TFmLayout::showBackground()
 {
-    imgBack->setPicture(settings.background);
+    const QImage &picture = shown().background;
+    // A back without a background prints on white, and shows so.
+    if (picture.isNull() && m_face == CardFace::Back) {
+        imgBack->setPicture(ClearedPicture());
+        imgBack->setHint(QStringLiteral("No background"));
+        imgBack->setShowHint(true);
+        return;
+    }
+    imgBack->setPicture(picture);
     ShowPictureSize(*imgBack);
 }
 
@@ -171,6 +195,7 @@ void TFmLayout::rbStyleClick(CardStyle style)
 {
     settings.style = style;
     fitPictureBox();
+    showBarcodePlace();
 }
 
 void TFmLayout::cbCustomClick()

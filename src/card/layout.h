@@ -11,6 +11,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QDoubleSpinBox;
 class QGroupBox;
 class QLabel;
 class QPushButton;
@@ -21,6 +22,7 @@ class QTabWidget;
 
 namespace tessary {
 
+class BarcodePlacement;
 class ImageControl;
 
 // The card layout dialog object. It opens its own queries `param` and
@@ -84,6 +86,13 @@ public:
     // Shows `settings` in the controls.
     void ShowSettings();
 
+    // The side of the card the pages "Data Fields", "Card Background" and
+    // "Barcode" show and edit ("Front" or "Back" above the pages); the other
+    // pages apply to the whole card.
+    CardFace face() const { return m_face; }
+    // Shows `side` in those pages; `settings` stays as it is.
+    void ShowFace(CardFace side);
+
     // Control events.
     void bCaptionClick(int row);
     void lstFieldChange(int row);
@@ -99,6 +108,10 @@ public:
     void bSaveClick();
 
     // The controls, each named as its objectName.
+    // Above the pages: the side shown, and "Print the back".
+    QRadioButton *rbFront = nullptr;
+    QRadioButton *rbBack = nullptr;
+    QCheckBox *cbPrintTheBack = nullptr;
     QTabWidget *pcLayout = nullptr;
     // "Data Fields"
     QGroupBox *gbCaptions = nullptr;
@@ -137,6 +150,17 @@ public:
     QLabel *lbX = nullptr;
     QLabel *lbY = nullptr;
     QPushButton *bReset = nullptr;
+    // "Barcode", of the side shown
+    QCheckBox *cbBarcode = nullptr;
+    QComboBox *lstSymbology = nullptr;
+    QComboBox *lstBarcodeField = nullptr;
+    QDoubleSpinBox *seModule = nullptr;
+    QCheckBox *cbHumanReadable = nullptr;
+    QDoubleSpinBox *seBarcodeLeft = nullptr;
+    QDoubleSpinBox *seBarcodeTop = nullptr;
+    QDoubleSpinBox *seBarcodeWidth = nullptr;
+    QDoubleSpinBox *seBarcodeHeight = nullptr;
+    BarcodePlacement *imgBarcodePlace = nullptr;
     // The bottom row.
     QPushButton *bPreview = nullptr;
     QPushButton *bSave = nullptr;
@@ -146,14 +170,34 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    // What of `settings` the side-dependent controls show: the front's or
+    // the back's.
+    struct FaceValues
+    {
+        std::array<int, kCardRows> &rowField;
+        std::array<QString, kCardRows> &rowCaption;
+        QImage &background;
+        bool &backgroundEdited;
+        bool &printBackground;
+        BarcodeElement &barcode;
+    };
+    FaceValues shown();
+
     void buildWindow();
+    void buildFaceRow();
     void buildFieldsPage(QWidget *page);
     void buildBackgroundPage(QWidget *page);
     void buildStylePage(QWidget *page);
     void buildCustomPage(QWidget *page);
     void buildPaperPage(QWidget *page);
+    void buildBarcodePage(QWidget *page);
     void connectControls();
+    void connectBarcode();
     void showBackground();
+    void showBarcode();
+    // The drawing and the human-readable box after a barcode edit or a
+    // style change.
+    void showBarcodePlace();
     void showSampleFont();
     void fitPictureBox();
 
@@ -161,6 +205,7 @@ private:
     // Set while ShowSettings fills the controls, so their change signals do
     // not write back into `settings` half-way.
     bool m_showing = false;
+    CardFace m_face = CardFace::Front;
 };
 
 } // namespace tessary

@@ -1,8 +1,9 @@
-// The window of the layout dialog: its five pages, their controls and how
-// each control's edit reaches the layout settings.
+// The window of the layout dialog: the side shown, its six pages, their
+// controls and how each control's edit reaches the layout settings.
 
 #include "card/layout.h"
 
+#include "card/layoutcontrols.h"
 #include "card/layoutdrawings.h"
 #include "data/prompts.h"
 #include "photoui/imagecontrol.h"
@@ -19,7 +20,10 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QSpinBox>
+#include <QTabBar>
 #include <QTabWidget>
+
+#include <algorithm>
 
 namespace tessary {
 
@@ -78,25 +82,18 @@ private:
 namespace {
 
 constexpr int kDialogWidth = 540;
-constexpr int kDialogHeight = 372;
+// The row above the pages: the side shown and "Print the back".
+constexpr int kFaceRowHeight = 32;
+constexpr int kDialogHeight = 372 + kFaceRowHeight;
+// Room beside the tabs for the tab widget's frame.
+constexpr int kTabBarSlack = 4;
 // The background frame for the landscape styles and for the portrait one.
 constexpr QSize kLandscapeBox(324, 204);
 constexpr QSize kPortraitBox(125, 204);
 constexpr int kFrameWidth = 2;
 
-template <class Widget>
-Widget *named(Widget *widget, const char *name)
-{
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
-
-QGroupBox *makeGroup(QWidget *parent, const char *name, const QString &title, const QRect &geometry)
-{
-    auto *box = named(new QGroupBox(title, parent), name);
-    box->setGeometry(geometry);
-    return box;
-}
+using layoutcontrols::makeGroup;
+using layoutcontrols::named;
 
 QPushButton *makeButton(QWidget *parent, const char *name, const QString &caption, const QRect &geometry)
 {
@@ -172,10 +169,9 @@ void TFmLayout::buildWindow()
 {
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                    | Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint);
-    setFixedSize(kDialogWidth, kDialogHeight);
 
+    buildFaceRow();
     pcLayout = named(new QTabWidget(this), "pcLayout");
-    pcLayout->setGeometry(8, 8, kDialogWidth - 16, kDialogHeight - 56);
     const auto page = [this](const char *name, const QString &title) {
         auto *w = named(new QWidget, name);
         pcLayout->addTab(w, title);
@@ -186,14 +182,45 @@ void TFmLayout::buildWindow()
     buildStylePage(page("tsStyle", QStringLiteral("Card Style")));
     buildCustomPage(page("tsCustom", QStringLiteral("Custom Options")));
     buildPaperPage(page("tsPaper", QStringLiteral("Paper")));
+    buildBarcodePage(page("tsBarcode", QStringLiteral("Barcode")));
+
+    // Wide enough for every page's tab to be seen at once; the pages'
+    // controls keep their places.
+    const int width = std::max(kDialogWidth, pcLayout->tabBar()->sizeHint().width() + 16 + kTabBarSlack);
+    setFixedSize(width, kDialogHeight);
+    pcLayout->setGeometry(8, 8 + kFaceRowHeight, width - 16, kDialogHeight - 56 - kFaceRowHeight);
 
     // The bottom row, left to right.
     const int y = kDialogHeight - 38;
-    bPreview = makeButton(this, "bPreview", QStringLiteral("Preview"), QRect(kDialogWidth - 296, y, 90, 28));
-    bSave = makeButton(this, "bSave", QStringLiteral("Save Settings"), QRect(kDialogWidth - 200, y, 100, 28));
-    bExit = makeButton(this, "bExit", QStringLiteral("Exit"), QRect(kDialogWidth - 94, y, 86, 28));
+    bPreview = makeButton(this, "bPreview", QStringLiteral("Preview"), QRect(width - 296, y, 90, 28));
+    bSave = makeButton(this, "bSave", QStringLiteral("Save Settings"), QRect(width - 200, y, 100, 28));
+    bExit = makeButton(this, "bExit", QStringLiteral("Exit"), QRect(width - 94, y, 86, 28));
 
     connectControls();
+}
+
+void TFmLayout::buildFaceRow()
+{
+    const auto side = [this](const char *name, const QString &text, const QString &description, int x) {
+        auto *button = named(new QRadioButton(text, this), name);
+        button->setGeometry(x, 12, 72, 22);
+        button->setAccessibleName(text);
+        button->setAccessibleDescription(description);
+        return button;
+    };
+    rbFront = side("rbFront", QStringLiteral("Front"),
+                   QStringLiteral("The pages Data Fields, Card Background and Barcode edit the front of the card"), 16);
+    rbBack = side("rbBack", QStringLiteral("Back"),
+                  QStringLiteral("The pages Data Fields, Card Background and Barcode edit the back of the card"), 92);
+    rbFront->setChecked(true);
+    auto *sides = new QButtonGroup(this);
+    sides->addButton(rbFront);
+    sides->addButton(rbBack);
+
+    cbPrintTheBack = named(new QCheckBox(QStringLiteral("Print the back"), this), "cbPrintTheBack");
+    cbPrintTheBack->setGeometry(184, 12, 200, 22);
+    cbPrintTheBack->setAccessibleName(cbPrintTheBack->text());
+    cbPrintTheBack->setAccessibleDescription(QStringLiteral("Prints each card's back after its front"));
 }
 
 void TFmLayout::buildFieldsPage(QWidget *page)
@@ -335,21 +362,37 @@ void TFmLayout::buildPaperPage(QWidget *page)
 
 void TFmLayout::connectControls()
 {
+    connect(rbFront, &QRadioButton::toggled, this, [this](bool on) {
+        if (on && !m_showing)
+            ShowFace(CardFace::Front);
+    });
+    connect(rbBack, &QRadioButton::toggled, this, [this](bool on) {
+        if (on && !m_showing)
+            ShowFace(CardFace::Back);
+    });
+    connect(cbPrintTheBack, &QCheckBox::toggled, this, [this](bool on) {
+        if (!m_showing)
+            settings.printBack = on;
+    });
     for (int i = 0; i < kCardRows; ++i) {
         connect(bCaption[size_t(i)], &QPushButton::clicked, this, [this, i] { guarded([this, i] { bCaptionClick(i); }); });
         connect(lstField[size_t(i)], &QComboBox::currentIndexChanged, this, [this, i] { lstFieldChange(i); });
     }
     connect(cbPrintBack, &QCheckBox::toggled, this, [this](bool on) {
         if (!m_showing)
-            settings.printBackground = on;
+            shown().printBackground = on;
     });
-    // The frame's picture is the background, whoever changed it; a change
-    // other than showing the settings is the operator's edit.
+    // The frame's picture is the side's background, whoever changed it; a
+    // change other than showing the settings is the operator's edit. The
+    // white picture shown for a back without one leaves it without one.
     connect(imgBack, &ImageControl::pictureChanged, this, [this] {
-        if (m_showing)
-            settings.background = imgBack->picture();
-        else
-            settings.setBackground(imgBack->picture());
+        const FaceValues side = shown();
+        if (!m_showing) {
+            side.background = imgBack->picture();
+            side.backgroundEdited = true;
+        } else if (!side.background.isNull()) {
+            side.background = imgBack->picture();
+        }
     });
     connect(bLoad, &QPushButton::clicked, this, [this] { guarded([this] { bLoadClick(); }); });
     connect(bClear, &QPushButton::clicked, this, [this] { guarded([this] { bClearClick(); }); });
@@ -402,11 +445,15 @@ void TFmLayout::connectControls()
     connect(bPreview, &QPushButton::clicked, this, [this] { bPreviewClick(); });
     connect(bSave, &QPushButton::clicked, this, [this] { guarded([this] { bSaveClick(); }); });
     connect(bExit, &QPushButton::clicked, this, &QDialog::reject);
+    connectBarcode();
 }
 
 void TFmLayout::ShowSettings()
 {
     m_showing = true;
+    (m_face == CardFace::Front ? rbFront : rbBack)->setChecked(true);
+    cbPrintTheBack->setChecked(settings.printBack);
+    const FaceValues side = shown();
     for (int i = 0; i < kCardRows; ++i) {
         QComboBox *list = lstField[size_t(i)];
         if (list->count() != settings.fieldList.size() || [&] {
@@ -418,12 +465,13 @@ void TFmLayout::ShowSettings()
             list->clear();
             list->addItems(settings.fieldList);
         }
-        const int selected = settings.rowField[size_t(i)];
+        const int selected = side.rowField[size_t(i)];
         list->setCurrentIndex(selected >= 0 && selected < list->count() ? selected : -1);
-        setCaption(bCaption[size_t(i)], i, settings.rowCaption[size_t(i)]);
+        setCaption(bCaption[size_t(i)], i, side.rowCaption[size_t(i)]);
     }
-    cbPrintBack->setChecked(settings.printBackground);
+    cbPrintBack->setChecked(side.printBackground);
     showBackground();
+    showBarcode();
     checkOnly(rbStyle, int(settings.style));
     cbCustom->setChecked(settings.custom);
     cbLines->setChecked(settings.lines);

@@ -13,6 +13,9 @@ const QColor kPhotoFill(0xB8, 0xC4, 0xD4);
 const QColor kPhotoFigure(0x5A, 0x6B, 0x82);
 const QColor kTextLine(0x7A, 0x86, 0x96);
 const QColor kSheetEdge(0x60, 0x60, 0x60);
+const QColor kBarcodeFill(0x1F, 0x2A, 0x3A);
+const QColor kBarcodeOff(0xC8, 0xC8, 0xC8);
+constexpr int kPlacementMargin = 4;
 
 QPixmap transparentPixmap(int width, int height)
 {
@@ -152,6 +155,60 @@ QPixmap alignmentDrawing(int alignment)
                                          : sheet.right() - 3 - cardW;
     drawSmallCard(p, QRectF(left, sheet.top() + 11, cardW, 15));
     return pixmap;
+}
+
+QSizeF cardSizeMm(CardStyle style)
+{
+    return style == CardStyle::Style3 ? QSizeF(56, 88) : QSizeF(88, 56);
+}
+
+BarcodePlacement::BarcodePlacement(QWidget *parent) : QWidget(parent)
+{
+    const int side = int(88 * kPixelsPerMm) + 2 * kPlacementMargin;
+    setFixedSize(side, side);
+    setAccessibleName(QStringLiteral("Barcode position"));
+    setPlacement(QRectF(), false, CardStyle::Style1);
+}
+
+void BarcodePlacement::setPlacement(const QRectF &boxMm, bool on, CardStyle style)
+{
+    m_box = boxMm;
+    m_on = on;
+    m_style = style;
+    const QSizeF card = cardSizeMm(style);
+    const auto mm = [](double v) { return QString::number(v, 'f', 1); };
+    QString said = QStringLiteral("Left %1 mm, top %2 mm, %3 × %4 mm on a card of %5 × %6 mm")
+                       .arg(mm(boxMm.left()), mm(boxMm.top()), mm(boxMm.width()), mm(boxMm.height()))
+                       .arg(card.width())
+                       .arg(card.height());
+    if (!QRectF(QPointF(0, 0), card).contains(boxMm))
+        said += QStringLiteral("; not all of it on the card");
+    if (!on)
+        said += QStringLiteral("; no barcode is printed");
+    setAccessibleDescription(said);
+    update();
+}
+
+QRectF BarcodePlacement::cardRect() const
+{
+    const QSizeF card = cardSizeMm(m_style) * kPixelsPerMm;
+    return QRectF(QPointF((width() - card.width()) / 2, (height() - card.height()) / 2), card);
+}
+
+QRectF BarcodePlacement::boxRect() const
+{
+    const QRectF card = cardRect();
+    return QRectF(card.topLeft() + m_box.topLeft() * kPixelsPerMm, m_box.size() * kPixelsPerMm);
+}
+
+void BarcodePlacement::paintEvent(QPaintEvent *)
+{
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    drawCardBody(p, cardRect(), 3 * kPixelsPerMm);
+    p.setPen(QPen(m_on ? kBarcodeFill : kSheetEdge, 1, m_on ? Qt::SolidLine : Qt::DashLine));
+    p.setBrush(m_on ? kBarcodeFill : kBarcodeOff);
+    p.drawRect(boxRect());
 }
 
 } // namespace tessary

@@ -166,7 +166,7 @@ private slots:
             tabs << pages->tabText(i);
         QCOMPARE(tabs, (QStringList{QStringLiteral("Data Fields"), QStringLiteral("Card Background"),
                                     QStringLiteral("Card Style"), QStringLiteral("Custom Options"),
-                                    QStringLiteral("Paper")}));
+                                    QStringLiteral("Paper"), QStringLiteral("Barcode")}));
         QCOMPARE(pages->currentIndex(), 0);
         QVERIFY(dialog.bPreview->x() < dialog.bSave->x() && dialog.bSave->x() < dialog.bExit->x());
         QCOMPARE(dialog.bSave->text(), QStringLiteral("Save Settings"));
