@@ -194,8 +194,14 @@ void TFmLayout::Button10Click()
 void TFmLayout::rbStyleClick(CardStyle style)
 {
     settings.style = style;
+    // A barcode not yet printed takes the new style's place for it.
+    for (CardFace face : {CardFace::Front, CardFace::Back})
+        if (!settings.barcode(face).enabled)
+            settings.barcode(face).box = defaultBarcode(face, style).box;
     fitPictureBox();
-    showBarcodePlace();
+    m_showing = true;
+    showBarcode();
+    m_showing = false;
 }
 
 void TFmLayout::cbCustomClick()

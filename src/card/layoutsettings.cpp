@@ -213,8 +213,13 @@ void reloadFieldLists(Query &param, Query &fields, LayoutSettings &settings)
         e.dname = fields.fieldByName(QStringLiteral("dname")).text();
         e.uname = fields.fieldByName(QStringLiteral("uname")).text();
         catalogue.append(e);
-        list.append(e.dname);
     }
+    // The catalogue's stored order is its numbering; a server returns rows
+    // in no set order (an edited row moves), so they are put in it here.
+    std::stable_sort(catalogue.begin(), catalogue.end(),
+                     [](const CatalogueEntry &a, const CatalogueEntry &b) { return a.seq < b.seq; });
+    for (const CatalogueEntry &e : catalogue)
+        list.append(e.dname);
     settings.catalogue = catalogue;
     settings.fieldList = list;
 

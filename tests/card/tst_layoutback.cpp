@@ -169,6 +169,8 @@ private slots:
         QCOMPARE(dialog.imgBarcodePlace->accessibleDescription(), box + QStringLiteral("88 × 56 mm"));
         dialog.rbStyle[2]->click();
         QCOMPARE(dialog.imgBarcodePlace->accessibleDescription(), box + QStringLiteral("56 × 88 mm"));
+        // The back's barcode, still off, moved to the portrait card's place.
+        QCOMPARE(dialog.settings.back.barcode.box, defaultBarcode(CardFace::Back, CardStyle::Style3).box);
         dialog.seBarcodeWidth->setValue(60);
         QVERIFY(dialog.imgBarcodePlace->accessibleDescription().endsWith(QStringLiteral("not all of it on the card")));
         dialog.seBarcodeWidth->setValue(30);
