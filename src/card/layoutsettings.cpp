@@ -329,9 +329,18 @@ void saveLayoutSettings(Query &param, Query &fields, LayoutSettings &settings)
             fields.fieldByName(QStringLiteral("uname")).setString(caption);
             fields.post();
         }
+        // The back's rows, as the front's: a used row's empty caption is its
+        // field's display name.
+        std::array<QString, kCardRows> backCaptions = settings.back.rowCaption;
+        for (int i = 0; i < kCardRows; ++i)
+            if (const CatalogueEntry *e = settings.backRowEntry(i); e && backCaptions[size_t(i)].isEmpty())
+                backCaptions[size_t(i)] = e->dname;
+        LayoutSettings stored = settings;
+        stored.back.rowCaption = backCaptions;
         const int storedPaper = std::clamp(settings.paper, kPaperMin, kPaperMax);
-        saveLayoutDocument(*param.connection(), settings, storedPaper);
+        saveLayoutDocument(*param.connection(), stored, storedPaper);
         transaction.commit();
+        settings.back.rowCaption = backCaptions;
     } catch (...) {
         // A row left in edit would be posted, outside the transaction, when
         // the roll back reads the queries again.

@@ -231,9 +231,12 @@ private slots:
             QVERIFY(!f.settings.printBack && !f.settings.frontBarcode.enabled && !f.settings.back.barcode.enabled);
             LayoutSettings &s = f.settings;
             s.printBack = true;
-            for (const CatalogueEntry &e : s.catalogue)
+            for (const CatalogueEntry &e : s.catalogue) {
                 if (e.fname == QLatin1String("staffno"))
                     s.back.rowField[0] = e.seq;
+                if (e.fname == QLatin1String("name"))
+                    s.back.rowField[1] = e.seq; // its caption left empty
+            }
             s.back.rowCaption[0] = QStringLiteral("Staff");
             s.back.background = QImage(40, 25, QImage::Format_RGB32);
             s.back.background.fill(Qt::gray);
@@ -245,6 +248,7 @@ private slots:
             s.frontBarcode.moduleWidth = 0.25;
             s.frontBarcode.box = MmBox::fromRectF(QRectF(40, 0.5, 46, 14));
             saveLayoutSettings(f.param, f.fields, s);
+            QCOMPARE(s.back.rowCaption[1], s.backRowEntry(1)->dname);
             saved = s;
         }
         const auto storedBack = [&] {
