@@ -70,7 +70,16 @@ CardJob frontsOnly(const CardJob &cards)
 
 QString cardProblemsMessage(const CardJob &cards, const CardProblems &problems)
 {
-    return problems.message([&cards](int record) {
+    // On a two-sided card each problem says which side it is on.
+    CardProblems named;
+    for (const CardProblem &p : problems.list()) {
+        QString reason = p.reason;
+        for (size_t side = 0; cards.sides() > 1 && side < cards.design.sides.size(); ++side)
+            if (cards.design.sides[side].find(p.element))
+                reason = QStringLiteral("%1: %2").arg(cards.design.sides[side].name, p.reason);
+        named.add(p.record, p.element, reason);
+    }
+    return named.message([&cards](int record) {
         return record >= 0 && record < cards.records->size() ? cards.records->at(record, false).text(QStringLiteral("name"))
                                                              : QString();
     });

@@ -63,7 +63,8 @@ CardJob composeCards(const CardDesign &design, const Stock &stock, std::shared_p
 CardJob frontsOnly(const CardJob &cards);
 
 // The message after a run listing the members whose cards could not be
-// printed as designed (a barcode left out, and why); empty when none.
+// printed as designed (a barcode left out, and why, after the side it is on
+// when the card has two); empty when none.
 QString cardProblemsMessage(const CardJob &cards, const CardProblems &problems);
 
 // Where a card run's pages go.

@@ -281,7 +281,7 @@ private slots:
         QVERIFY(item(r.pages[1], 0, QStringLiteral("barcodeBack")));
         QVERIFY(!item(r.pages[1], 1, QStringLiteral("barcodeBack"))); // Bo has no staff number
         QCOMPARE(int(p->asked.size()), 1);
-        QVERIFY2(p->asked[0].text.startsWith(QStringLiteral("Some cards were not printed as designed:\nBo: barcode left out: ")),
+        QVERIFY2(p->asked[0].text.startsWith(QStringLiteral("Some cards were not printed as designed:\nBo: back: barcode left out: ")),
                  qPrintable(p->asked[0].text));
     }
 
