@@ -19,6 +19,14 @@ QStringList joinedCardsHead(const QString &select)
 
 } // namespace
 
+QString partlyUnusableDesign(const QString &problem)
+{
+    QString what = problem;
+    if (what.endsWith(QLatin1Char('.')))
+        what.chop(1);
+    return QStringLiteral("Part of the stored card design cannot be used and is left out: %1.").arg(what);
+}
+
 QStringList memberCardSql(std::optional<int> seq)
 {
     QStringList sql = joinedCardsHead(QStringLiteral("select * from stafftbl"));
@@ -74,6 +82,9 @@ void runLayoutCards(Tdsrc &data, const LayoutSettings &settings, int storedPaper
     } catch (const Error &e) {
         warning = QStringLiteral("The stored card design cannot be read: %1 The stored layout is printed.").arg(e.message());
     }
+    // Said once: a document that cannot be read at all is the paper's warning.
+    if (warning.isEmpty() && !settings.documentProblem.isEmpty())
+        warning = partlyUnusableDesign(settings.documentProblem);
     if (!warning.isEmpty())
         ShowErrorBox(warning);
     const CardDesign design = layoutDesign(settings, paper);

@@ -15,6 +15,10 @@ namespace tessary {
 
 class TFmLayout;
 
+// The message for what of the layout's design document could not be used
+// ("Part of the stored card design cannot be used and is left out: ...").
+QString partlyUnusableDesign(const QString &problem);
+
 // The card of the one member whose key (`stafftbl.seq`) is `seq`, with its
 // group. Without a key (an empty member list) the statement selects no row.
 QStringList memberCardSql(std::optional<int> seq);

@@ -182,6 +182,8 @@ void saveLayoutDocument(Connection &db, const LayoutSettings &settings, int stor
 
 void loadLayoutDocument(Connection &db, LayoutSettings &settings, QString *warning)
 {
+    if (warning)
+        warning->clear();
     settings.printBack = false;
     settings.back = BackSettings();
     settings.back.barcode = defaultBarcode(CardFace::Back, settings.style);

@@ -97,6 +97,9 @@ void TFmLayout::CardRun(CardMode mode, CardOutput &output)
 void TFmLayout::ShowLayout(Tdsrc &data, CardOutput &output, QWidget *owner)
 {
     TFmLayout dialog(data, owner);
+    if (!dialog.settings.documentProblem.isEmpty())
+        ShowErrorBox(partlyUnusableDesign(dialog.settings.documentProblem) +
+                     QStringLiteral(" Saving the settings replaces it."));
     while (dialog.exec() == PreviewResult) {
         // A failing preview is reported and the dialog comes back with its
         // edits, as after any preview.

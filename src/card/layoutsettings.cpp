@@ -270,7 +270,7 @@ void loadLayoutSettings(Query &param, Query &fields, LayoutSettings &settings)
     settings.sample.fontHeight = sampleFontHeight(settings.sample.fontHeight);
     // The back and the barcodes; a document that cannot be used is said
     // when cards are printed, and they keep their initial states.
-    loadLayoutDocument(*param.connection(), settings);
+    loadLayoutDocument(*param.connection(), settings, &settings.documentProblem);
 }
 
 namespace {

@@ -134,6 +134,9 @@ struct LayoutSettings
     // "Print the back": off, the cards print exactly as the front alone.
     bool printBack = false;
     BackSettings back;
+    // What of the layout's design document could not be used when it was
+    // loaded (left at its initial state); empty when all of it was.
+    QString documentProblem;
     BarcodeElement frontBarcode = defaultBarcode(CardFace::Front, CardStyle::Style1);
 
     // A face's barcode.

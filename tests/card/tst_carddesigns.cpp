@@ -192,6 +192,10 @@ private slots:
         QTest::newRow("saved with another psize")
             << QByteArray(R"({"format":"tessary-card-design","version":1,"stock":{"id":"ID-1 card","paper":"custom","paperSize":[53.98,85.6],"grid":[1,1],"cell":[85.6,53.98]},"psize":0})")
             << QString();
+        QTest::newRow("a back barcode of no known kind")
+            << QByteArray(R"({"format":"tessary-card-design","version":1,"stock":{"id":"A4"},"psize":1,"printBack":true,)"
+                          R"("back":{"barcode":{"kind":"barcode","box":[1,1,9,9],"symbology":"aztec","field":"name"}}})")
+            << QStringLiteral("back barcode: unknown symbology \"aztec\"");
     }
 
     void unusableDocumentsFallBack()
