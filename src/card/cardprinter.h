@@ -8,11 +8,6 @@
 #include "card/composition.h"
 #include "report/preview.h"
 
-#include <QList>
-#include <QPageSize>
-
-#include <optional>
-
 class QPrinter;
 
 namespace tessary {

@@ -59,12 +59,10 @@ CardJob composeCards(const CardDesign &design, const Stock &stock, std::shared_p
 
 CardJob frontsOnly(const CardJob &cards)
 {
-    CardDesign design = cards.design;
-    design.sides.resize(1);
     CardJob fronts = cards;
-    fronts.design = design;
+    fronts.design.sides.resize(1);
     fronts.pages = placeCards(cards.pages.stock, cards.records->size(), 1,
-                              QSizeF(design.width.toMm(), design.height.toMm()));
+                              QSizeF(cards.design.width.toMm(), cards.design.height.toMm()));
     return fronts;
 }
 
